@@ -1,0 +1,14 @@
+#include <Point.h>
+#include <Rect.h>
+
+#include <stdio.h>
+
+const BPoint B_ORIGIN(0, 0);
+
+void BPoint::ConstrainTo(BRect rect)
+{
+    x = x < rect.left ? rect.left : (x > rect.right ? rect.right : x);
+    y = y < rect.top ? rect.top : (y > rect.bottom ? rect.bottom : y);
+}
+
+void BPoint::PrintToStream() const { printf("BPoint(x:%.1f, y:%.1f)\n", x, y); }
