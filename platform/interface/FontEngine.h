@@ -1,0 +1,32 @@
+#ifndef _FONT_ENGINE_H
+#define _FONT_ENGINE_H
+
+#include <Font.h>
+#include <GraphicsDefs.h>
+#include <Point.h>
+
+#include "interface/Canvas.h"
+
+namespace BPrivate {
+
+// Draws UTF-8 text with the font's face and size, the baseline's left end at
+// `baseline` (canvas coordinates), blended in `color`, clipped to canvas.clip.
+void draw_string(Canvas& canvas, const BFont& font, const char* text, int32 length,
+                 BPoint baseline, rgb_color color);
+
+// Width of the text's first `length` bytes (stops at a NUL byte).
+float string_width(const BFont& font, const char* text, int32 length);
+
+void font_metrics(const BFont& font, font_height* height);
+
+// True when every glyph of the font's face has the same advance.
+bool font_is_fixed(const BFont& font);
+
+// For each of the text's first `length` bytes, the pen position (from the
+// text's start) before the character that byte belongs to; offsets[length]
+// is the whole width. `offsets` holds length + 1 values.
+void character_offsets(const BFont& font, const char* text, int32 length, float* offsets);
+
+} // namespace BPrivate
+
+#endif
