@@ -16,6 +16,12 @@ struct font_height {
     float leading;
 };
 
+// Extra room DrawString puts after each character (space: after blanks).
+struct escapement_delta {
+    float nonspace;
+    float space;
+};
+
 // Which attributes SetFontAndColor and friends copy.
 enum {
     B_FONT_FAMILY_AND_STYLE = 0x00000001,
