@@ -25,6 +25,17 @@ enum {
     B_ABSOLUTE_TIMEOUT = 0x10,
 };
 
+// Thread priorities.
+enum {
+    B_LOW_PRIORITY = 5,
+    B_NORMAL_PRIORITY = 10,
+    B_DISPLAY_PRIORITY = 15,
+    B_URGENT_DISPLAY_PRIORITY = 20,
+    B_REAL_TIME_DISPLAY_PRIORITY = 100,
+    B_URGENT_PRIORITY = 110,
+    B_REAL_TIME_PRIORITY = 120,
+};
+
 // Microseconds since an arbitrary point (a monotonic clock).
 bigtime_t system_time();
 status_t snooze(bigtime_t microseconds);

@@ -1,0 +1,81 @@
+#ifndef _APPLICATION_H
+#define _APPLICATION_H
+
+#include <AppDefs.h>
+#include <Looper.h>
+#include <Messenger.h>
+#include <OS.h>
+#include <Roster.h>
+#include <SupportDefs.h>
+
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+class BMessage;
+class BWindow;
+
+namespace BPrivate {
+class AppServices;
+} // namespace BPrivate
+
+// The application object: registers its signature so that other programs can
+// send it messages, and runs its loop on the thread that calls Run().
+class BApplication : public BLooper {
+public:
+    BApplication(const char* signature);
+    BApplication(const char* signature, status_t* error);
+    virtual ~BApplication();
+
+    status_t InitCheck() const;
+
+    virtual thread_id Run();
+    virtual void Quit();
+    virtual bool QuitRequested();
+    virtual void DispatchMessage(BMessage* message, BHandler* handler);
+    virtual void MessageReceived(BMessage* message);
+
+    virtual void ReadyToRun();
+    virtual void ArgvReceived(int32 argc, char** argv);
+    virtual void RefsReceived(BMessage* message);
+    virtual void AboutRequested();
+    virtual void Pulse();
+    void SetPulseRate(bigtime_t rate);
+
+    bool IsLaunching() const;
+    status_t GetAppInfo(app_info* info) const;
+
+    // Defined by the interface kit, which knows what a window is.
+    int32 CountWindows() const;
+    BWindow* WindowAt(int32 index) const;
+
+private:
+    friend class BWindow;
+
+    BApplication(const BApplication&) = delete;
+    BApplication& operator=(const BApplication&) = delete;
+
+    void InitData(const char* signature, status_t* error);
+    void HandOverAndExit(uint32 launchFlags);
+    bool QuitAllWindows(bool askFirst);
+    std::vector<BLooper*> WindowsSnapshot() const;
+
+    // Windows register in creation order and unregister when they are deleted.
+    void _RegisterWindow(BLooper* window);
+    void _UnregisterWindow(BLooper* window);
+
+    std::unique_ptr<BPrivate::AppServices> fServices;
+    mutable std::mutex fWindowsLock;
+    std::vector<BLooper*> fWindows;
+    status_t fInitError = B_OK;
+    uint32 fLaunchFlags = B_MULTIPLE_LAUNCH;
+    bool fReadyToRunCalled = false;
+    bool fQuitting = false;
+    std::string fSignature;
+};
+
+extern BApplication* be_app;
+extern BMessenger be_app_messenger;
+
+#endif
