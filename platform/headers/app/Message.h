@@ -11,6 +11,7 @@
 #include <SupportDefs.h>
 #include <TypeConstants.h>
 
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -161,19 +162,48 @@ private:
     friend class BApplication;
     friend class BWindow;
 
+    // One named field. Its values all have the field's type and lie back to back in
+    // `bytes`; `starts` tells where each variable-size value begins.
     struct Field {
         std::string name;
         type_code type;
         bool fixedSize;
-        std::vector<std::vector<char>> items;
+        size_t itemSize = 0; // fixed-size fields
+        std::vector<char> bytes;
+        std::vector<size_t> starts; // variable-size fields
+
+        int32 CountItems() const;
+        const char* ItemAt(int32 index, size_t* size) const;
+        void AddItem(const void* data, size_t size);
+        void ReplaceItem(int32 index, const void* data, size_t size);
+        void RemoveItem(int32 index);
+        size_t FlattenedDataSize() const;
     };
 
     Field* FindField(const char* name);
     const Field* FindField(const char* name) const;
     status_t FindItem(const char* name, type_code type, int32 index, const void** data,
                       ssize_t* numBytes) const;
+    status_t FindFixed(const char* name, type_code type, int32 index, void* value,
+                       size_t size) const;
+    status_t AddChecked(const char* name, type_code type, const void* data, size_t numBytes,
+                        bool isFixedSize);
+    status_t AddItem(const char* name, type_code type, const void* data, size_t numBytes,
+                     bool isFixedSize);
+    status_t ReplaceItem(const char* name, type_code type, int32 index, const void* data,
+                         size_t numBytes);
+    void RemoveField(size_t position);
+    void TakeContentsOf(BMessage& other);
+    void PrintField(const Field& field) const;
+    bool HasReplyInfo() const;
+    size_t HeaderSize() const;
+    size_t FlattenedSizeUnchecked() const;
+    void FlattenUnchecked(char* buffer) const;
+    static status_t CheckItem(type_code type, const char* data, size_t size, int32 depth);
+    static status_t Parse(const char* buffer, size_t size, int32 depth, BMessage* into);
 
     std::vector<Field> fFields;
+    std::map<std::string, size_t, std::less<>> fFieldIndex; // name -> position in fFields
 
     // Delivery data, set by the layer when the message is sent or delivered.
     int32 fTarget = -1;              // handler token, -1 none
