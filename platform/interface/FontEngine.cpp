@@ -440,6 +440,13 @@ bool font_is_fixed(const BFont& font)
     return face == nullptr || face->fixed;
 }
 
+int32 character_length(const char* text, int32 length)
+{
+    int32 consumed = 1;
+    decode_utf8(text, length, &consumed);
+    return consumed;
+}
+
 bool font_family_exists(const char* family)
 {
     Engine& engine = Engine::Get();

@@ -27,6 +27,10 @@ bool font_is_fixed(const BFont& font);
 // is the whole width. `offsets` holds length + 1 values.
 void character_offsets(const BFont& font, const char* text, int32 length, float* offsets);
 
+// Bytes of the UTF-8 character at text[0] (1 to 4; a broken sequence counts one
+// byte a character, as drawing and measuring treat it). `length` > 0.
+int32 character_length(const char* text, int32 length);
+
 // True when fontconfig knows the family, or it is one of the generic names
 // ("sans-serif", "serif", "monospace" …) that always match some face.
 bool font_family_exists(const char* family);
