@@ -382,7 +382,8 @@ status_t ResourceContainer::Unflatten(const uint8* data, size_t size)
             item.type = type;
             item.id = static_cast<int32>(id);
             const char* name = reinterpret_cast<const char*>(view.At(at));
-            item.name.assign(name, strnlen(name, nameSize));
+            // The size counts the NUL, so a name is at most one byte shorter.
+            item.name.assign(name, strnlen(name, nameSize > 0 ? nameSize - 1u : 0u));
             item.data.assign(view.At(entry.offset), view.At(entry.offset) + entry.size);
             placed.push_back({index, std::move(item)});
             at += nameSize;
