@@ -219,16 +219,21 @@ private:
     void AttachTo(BWindow* window);
     void DetachFromWindow();
     void CallAllAttached();
+    bool IsAncestorOf(const BView* view) const;
     void ParentResized(float dx, float dy);
     void ResizeChildren(float dx, float dy);
     void DrawTree(BPrivate::Canvas& canvas, BRect updateRect, BRect parentClip);
+    void DrawViewBitmap(BPrivate::Canvas& canvas, BRect frameInWindow) const;
+    void NotifyActivated(bool active);
     BView* ViewAt(BPoint where);
+    BPoint OriginInWindow() const;
+    BPoint ScreenOffset() const;
     BRect FrameInWindow() const;
-    BPoint OffsetInWindow() const;
     BRect VisibleInWindow() const;
-    void InvalidateInWindow(BRect windowRect) const;
-    rgb_color Resolve(pattern p) const;
-    bool CanDraw() const;
+    void InvalidateCovered() const;
+    BMessage* CurrentInput(uint32 what) const;
+    BPrivate::Canvas* DrawingCanvas();
+    rgb_color ColorOf(const pattern& p) const;
 
     BRect fFrame;
     BPoint fScroll;
@@ -246,8 +251,8 @@ private:
     BPoint fPenLocation;
     BFont fFont;
     std::unique_ptr<BPrivate::ViewBitmap> fViewBitmap;
-    BPrivate::Canvas* fCanvas = nullptr; // set while the view draws
-    BRect fDrawClip;                     // window coordinates, while drawing
+    bool fDrawing = false; // inside Draw() during an update
+    BRect fDrawClip;       // window coordinates, while fDrawing
 };
 
 #endif

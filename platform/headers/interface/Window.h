@@ -14,8 +14,9 @@ class BView;
 
 namespace BPrivate
 {
-struct Canvas;
+class DisplayServer;
 class WindowCanvas;
+struct WindowModel;
 } // namespace BPrivate
 
 enum window_type {
@@ -172,24 +173,21 @@ private:
 
     void InitWindow(BRect frame, const char* title, window_look look, window_feel feel,
                     uint32 flags, uint32 workspace);
+    BPrivate::WindowModel Model() const;
     void SendStateToServer() const;
-    void SetFrame(BRect frame);
-    BRect ClampedFrame(BRect frame) const;
-    void RouteInput(BMessage* message, BHandler* target);
-    void RouteMouse(BMessage* message);
-    void RouteDrop(BMessage* message);
-    void HandleResized(BMessage* message);
+    bool HoldsLock() const;
+    BView* OwnView(BHandler* target) const;
+    void ResizeFrame(float width, float height);
+    void RouteKey(BMessage* message, BHandler* target);
+    void RouteMouse(BMessage* message, BHandler* target);
+    void RouteDrop(BMessage* message, BHandler* target);
     void HandleMoved(BMessage* message);
-    void HandleMinimize(BMessage* message);
-    void HandleActivated(BMessage* message);
-    void SetFocus(BView* view);
+    void HandleResized(BMessage* message);
     void ViewRemoved(BView* view);
     void InvalidateRect(BRect windowRect);
+    void DrewOutsideUpdate(BRect windowRect);
     void DrawPending();
-    void PresentCanvas(BRect windowRect);
-    void PostSelf(uint32 what);
-    BPrivate::Canvas* DirectCanvas();
-    void ResizeCanvas();
+    void PresentDirectDrawing();
 
     std::string fTitle;
     BRect fFrame;
@@ -208,17 +206,20 @@ private:
     int32 fShowLevel = 1;
     bool fMinimized = false;
     bool fActive = false;
-    bool fRunning = false;
+    bool fDestroying = false;
+    bool fNotifyingExit = false; // telling a view that the mouse left it
     int32 fUpdatesDisabled = 0;
-    BRect fNotifiedFrame;      // the frame the hooks last heard of
-    BView* fTopView = nullptr; // owned; the root of the view tree
+    BRect fNotifiedFrame;      // the frame that FrameMoved/FrameResized last told of
+    BView* fTopView = nullptr; // owned; the root of the view tree, never shown to programs
     BView* fFocus = nullptr;
     BView* fLastMouseMoved = nullptr;
     BPoint fMouseWhere;
     uint32 fMouseButtons = 0;
-    BRect fDirty; // window coordinates; invalid when clean
+    BRect fDirty;         // to redraw, window coordinates; invalid when clean
+    BRect fDirectlyDrawn; // drawn outside an update, not yet shown
     bool fUpdatePosted = false;
     std::unique_ptr<BPrivate::WindowCanvas> fCanvas;
+    std::shared_ptr<BPrivate::DisplayServer> fServer;
     int32 fServerToken = -1;
 };
 

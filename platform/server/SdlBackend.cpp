@@ -1,0 +1,633 @@
+#include "server/DisplayBackend.h"
+
+#include <File.h>
+#include <GraphicsDefs.h>
+#include <InterfaceDefs.h>
+#include <Resources.h>
+
+#include <SDL.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <deque>
+#include <functional>
+#include <future>
+#include <map>
+#include <set>
+#include <thread>
+
+namespace BPrivate
+{
+
+namespace
+{
+
+// The platform's standard keymap codes of a PC keyboard.
+int32 key_for_scancode(SDL_Scancode scancode)
+{
+    if (scancode >= SDL_SCANCODE_F1 && scancode <= SDL_SCANCODE_F12)
+        return 0x02 + (scancode - SDL_SCANCODE_F1);
+    if (scancode >= SDL_SCANCODE_1 && scancode <= SDL_SCANCODE_0)
+        return 0x12 + (scancode - SDL_SCANCODE_1);
+    static const struct {
+        SDL_Scancode scancode;
+        int32 key;
+    } kKeys[] = {
+        {SDL_SCANCODE_ESCAPE, 0x01},
+        {SDL_SCANCODE_GRAVE, 0x11},
+        {SDL_SCANCODE_MINUS, 0x1c},
+        {SDL_SCANCODE_EQUALS, 0x1d},
+        {SDL_SCANCODE_BACKSPACE, 0x1e},
+        {SDL_SCANCODE_INSERT, 0x1f},
+        {SDL_SCANCODE_HOME, 0x20},
+        {SDL_SCANCODE_PAGEUP, 0x21},
+        {SDL_SCANCODE_TAB, 0x26},
+        {SDL_SCANCODE_Q, 0x27},
+        {SDL_SCANCODE_W, 0x28},
+        {SDL_SCANCODE_E, 0x29},
+        {SDL_SCANCODE_R, 0x2a},
+        {SDL_SCANCODE_T, 0x2b},
+        {SDL_SCANCODE_Y, 0x2c},
+        {SDL_SCANCODE_U, 0x2d},
+        {SDL_SCANCODE_I, 0x2e},
+        {SDL_SCANCODE_O, 0x2f},
+        {SDL_SCANCODE_P, 0x30},
+        {SDL_SCANCODE_LEFTBRACKET, 0x31},
+        {SDL_SCANCODE_RIGHTBRACKET, 0x32},
+        {SDL_SCANCODE_BACKSLASH, 0x33},
+        {SDL_SCANCODE_DELETE, 0x34},
+        {SDL_SCANCODE_END, 0x35},
+        {SDL_SCANCODE_PAGEDOWN, 0x36},
+        {SDL_SCANCODE_CAPSLOCK, 0x3b},
+        {SDL_SCANCODE_A, 0x3c},
+        {SDL_SCANCODE_S, 0x3d},
+        {SDL_SCANCODE_D, 0x3e},
+        {SDL_SCANCODE_F, 0x3f},
+        {SDL_SCANCODE_G, 0x40},
+        {SDL_SCANCODE_H, 0x41},
+        {SDL_SCANCODE_J, 0x42},
+        {SDL_SCANCODE_K, 0x43},
+        {SDL_SCANCODE_L, 0x44},
+        {SDL_SCANCODE_SEMICOLON, 0x45},
+        {SDL_SCANCODE_APOSTROPHE, 0x46},
+        {SDL_SCANCODE_RETURN, 0x47},
+        {SDL_SCANCODE_LSHIFT, 0x4b},
+        {SDL_SCANCODE_Z, 0x4c},
+        {SDL_SCANCODE_X, 0x4d},
+        {SDL_SCANCODE_C, 0x4e},
+        {SDL_SCANCODE_V, 0x4f},
+        {SDL_SCANCODE_B, 0x50},
+        {SDL_SCANCODE_N, 0x51},
+        {SDL_SCANCODE_M, 0x52},
+        {SDL_SCANCODE_COMMA, 0x53},
+        {SDL_SCANCODE_PERIOD, 0x54},
+        {SDL_SCANCODE_SLASH, 0x55},
+        {SDL_SCANCODE_RSHIFT, 0x56},
+        {SDL_SCANCODE_UP, 0x57},
+        {SDL_SCANCODE_LCTRL, 0x5c},
+        {SDL_SCANCODE_LALT, 0x5d},
+        {SDL_SCANCODE_SPACE, 0x5e},
+        {SDL_SCANCODE_RALT, 0x5f},
+        {SDL_SCANCODE_RCTRL, 0x60},
+        {SDL_SCANCODE_LEFT, 0x61},
+        {SDL_SCANCODE_DOWN, 0x62},
+        {SDL_SCANCODE_RIGHT, 0x63},
+        {SDL_SCANCODE_KP_ENTER, 0x5b},
+        {SDL_SCANCODE_LGUI, 0x66},
+        {SDL_SCANCODE_RGUI, 0x67},
+        {SDL_SCANCODE_APPLICATION, 0x68},
+    };
+    for (const auto& entry : kKeys) {
+        if (entry.scancode == scancode)
+            return entry.key;
+    }
+    return 0;
+}
+
+uint32 button_for_sdl(Uint8 button)
+{
+    switch (button) {
+    case SDL_BUTTON_LEFT:
+        return B_PRIMARY_MOUSE_BUTTON;
+    case SDL_BUTTON_RIGHT:
+        return B_SECONDARY_MOUSE_BUTTON;
+    case SDL_BUTTON_MIDDLE:
+        return B_TERTIARY_MOUSE_BUTTON;
+    default:
+        return 0;
+    }
+}
+
+int pixels_for(float units)
+{
+    return std::clamp((int)lroundf(units) + 1, 1, 16384);
+}
+
+struct SdlWindow {
+    SDL_Window* window = nullptr;
+    WindowModel model;
+    // Geometry the program asked for, so that SDL's reports of it are not
+    // taken for the user's doing.
+    std::deque<std::pair<int, int>> expectedMoves;
+    std::deque<std::pair<int, int>> expectedSizes;
+};
+
+// One thread alone talks to SDL. It sleeps in SDL_WaitEvent; the windows'
+// requests are queued and wake it with a user event.
+class SdlBackend : public DisplayBackend
+{
+public:
+    explicit SdlBackend(DisplayServer& server) : fServer(server) {}
+    ~SdlBackend() override;
+
+    bool Start();
+
+    const char* Name() const override { return "sdl"; }
+    BRect ScreenFrame() const override { return fScreen; }
+    bool ManagesFocus() const override { return true; }
+
+    void WindowAdded(int32 token, const WindowModel& model) override
+    {
+        Queue([this, token, model] { fWindows[token].model = model; });
+    }
+    void WindowRemoved(int32 token) override
+    {
+        Queue([this, token] { Destroy(token); });
+    }
+    void WindowChanged(int32 token, const WindowModel& before, const WindowModel& now) override
+    {
+        Queue([this, token, now] { Apply(token, now); });
+    }
+    void WindowPresented(int32 token, BRect rect) override;
+    void WindowActivated(int32 token) override
+    {
+        Queue([this, token] {
+            auto found = fWindows.find(token);
+            if (found != fWindows.end() && found->second.window != nullptr)
+                SDL_RaiseWindow(found->second.window);
+        });
+    }
+    void ClipboardSet(const std::string& text) override
+    {
+        Queue([text] { SDL_SetClipboardText(text.c_str()); });
+    }
+
+private:
+    void Run(std::promise<bool>* started);
+    void Queue(std::function<void()> task);
+    void RunQueued();
+    void LoadIcon();
+    void Create(int32 token, SdlWindow& window);
+    void Destroy(int32 token);
+    void Apply(int32 token, const WindowModel& now);
+    void ApplyLimits(SdlWindow& window);
+    void Show(int32 token);
+    void HandleEvent(const SDL_Event& event);
+    void HandleWindowEvent(const SDL_WindowEvent& event);
+    void HandleKey(const SDL_KeyboardEvent& event);
+    int32 TokenFor(Uint32 windowID) const;
+
+    DisplayServer& fServer;
+    std::thread fThread;
+    Uint32 fWakeEvent = (Uint32)-1;
+    BRect fScreen = BRect(0, 0, 1023, 767);
+
+    std::mutex fQueueLock;
+    std::deque<std::function<void()>> fQueue;
+    std::set<int32> fPresentPending;
+    bool fStopping = false;
+
+    // The server thread's own.
+    std::map<int32, SdlWindow> fWindows;
+    SDL_Surface* fIcon = nullptr;
+    std::vector<uint32> fIconPixels;
+    std::vector<std::string> fDroppedPaths;
+    bool fDropping = false;
+};
+
+SdlBackend::~SdlBackend()
+{
+    if (!fThread.joinable())
+        return;
+    Queue([this] { fStopping = true; });
+    fThread.join();
+}
+
+bool SdlBackend::Start()
+{
+    std::promise<bool> started;
+    std::future<bool> result = started.get_future();
+    fThread = std::thread(&SdlBackend::Run, this, &started);
+    if (result.get())
+        return true;
+    fThread.join();
+    return false;
+}
+
+void SdlBackend::Queue(std::function<void()> task)
+{
+    std::lock_guard<std::mutex> guard(fQueueLock);
+    bool wake = fQueue.empty();
+    fQueue.push_back(std::move(task));
+    if (wake) {
+        SDL_Event event = {};
+        event.type = fWakeEvent;
+        SDL_PushEvent(&event);
+    }
+}
+
+void SdlBackend::RunQueued()
+{
+    std::deque<std::function<void()>> tasks;
+    {
+        std::lock_guard<std::mutex> guard(fQueueLock);
+        tasks.swap(fQueue);
+    }
+    for (auto& task : tasks)
+        task();
+}
+
+void SdlBackend::WindowPresented(int32 token, BRect rect)
+{
+    {
+        std::lock_guard<std::mutex> guard(fQueueLock);
+        if (!fPresentPending.insert(token).second)
+            return;
+    }
+    Queue([this, token] {
+        {
+            std::lock_guard<std::mutex> guard(fQueueLock);
+            fPresentPending.erase(token);
+        }
+        Show(token);
+    });
+}
+
+void SdlBackend::Run(std::promise<bool>* started)
+{
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
+    SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
+    SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
+    if (SDL_Init(SDL_INIT_VIDEO) != 0) {
+        started->set_value(false);
+        return;
+    }
+    fWakeEvent = SDL_RegisterEvents(1);
+    SDL_Rect bounds;
+    if (SDL_GetDisplayBounds(0, &bounds) == 0)
+        fScreen = BRect(bounds.x, bounds.y, bounds.x + bounds.w - 1, bounds.y + bounds.h - 1);
+    LoadIcon();
+    SDL_EventState(SDL_DROPFILE, SDL_ENABLE);
+    started->set_value(true);
+
+    while (!fStopping) {
+        SDL_Event event;
+        if (SDL_WaitEvent(&event) == 0)
+            continue;
+        if (event.type == fWakeEvent)
+            RunQueued();
+        else
+            HandleEvent(event);
+    }
+
+    for (auto& entry : fWindows) {
+        if (entry.second.window != nullptr)
+            SDL_DestroyWindow(entry.second.window);
+    }
+    fWindows.clear();
+    if (fIcon != nullptr)
+        SDL_FreeSurface(fIcon);
+    SDL_Quit();
+}
+
+// The executable's large icon (32 x 32, the system colour map), when it has one.
+void SdlBackend::LoadIcon()
+{
+    BFile executable("/proc/self/exe", B_READ_ONLY);
+    if (executable.InitCheck() != B_OK)
+        return;
+    BResources resources(&executable);
+    size_t size = 0;
+    const uint8* indices = static_cast<const uint8*>(resources.LoadResource('ICON', 101, &size));
+    if (indices == nullptr || size != 32 * 32)
+        return;
+    const color_map* colors = system_colors();
+    fIconPixels.resize(32 * 32);
+    for (size_t i = 0; i < fIconPixels.size(); i++) {
+        rgb_color color = colors->color_list[indices[i]];
+        uint8 alpha = indices[i] == B_TRANSPARENT_MAGIC_CMAP8 ? 0 : 255;
+        fIconPixels[i] =
+            (uint32)alpha << 24 | (uint32)color.red << 16 | (uint32)color.green << 8 | color.blue;
+    }
+    fIcon = SDL_CreateRGBSurfaceWithFormatFrom(fIconPixels.data(), 32, 32, 32, 32 * 4,
+                                               SDL_PIXELFORMAT_ARGB8888);
+}
+
+void SdlBackend::Create(int32 token, SdlWindow& window)
+{
+    const WindowModel& model = window.model;
+    Uint32 flags = SDL_WINDOW_HIDDEN;
+    if (model.look == B_FLOATING_WINDOW_LOOK)
+        flags |= SDL_WINDOW_UTILITY;
+    if (model.look == B_NO_BORDER_WINDOW_LOOK || model.look == B_BORDERED_WINDOW_LOOK)
+        flags |= SDL_WINDOW_BORDERLESS;
+    if ((model.flags & B_NOT_RESIZABLE) == 0 &&
+        (model.flags & (B_NOT_H_RESIZABLE | B_NOT_V_RESIZABLE)) !=
+            (B_NOT_H_RESIZABLE | B_NOT_V_RESIZABLE))
+        flags |= SDL_WINDOW_RESIZABLE;
+    int x = (int)lroundf(model.frame.left);
+    int y = (int)lroundf(model.frame.top);
+    window.window = SDL_CreateWindow(model.title.c_str(), x, y, pixels_for(model.frame.Width()),
+                                     pixels_for(model.frame.Height()), flags);
+    if (window.window == nullptr) {
+        fprintf(stderr, "display: cannot open a window: %s\n", SDL_GetError());
+        return;
+    }
+    SDL_SetWindowData(window.window, "token", reinterpret_cast<void*>((intptr_t)token));
+    if (fIcon != nullptr)
+        SDL_SetWindowIcon(window.window, fIcon);
+    ApplyLimits(window);
+    window.expectedMoves.push_back({x, y});
+}
+
+void SdlBackend::Destroy(int32 token)
+{
+    auto found = fWindows.find(token);
+    if (found == fWindows.end())
+        return;
+    if (found->second.window != nullptr)
+        SDL_DestroyWindow(found->second.window);
+    fWindows.erase(found);
+}
+
+void SdlBackend::ApplyLimits(SdlWindow& window)
+{
+    const WindowModel& model = window.model;
+    int width = pixels_for(model.frame.Width());
+    int height = pixels_for(model.frame.Height());
+    int minWidth = pixels_for(model.minWidth);
+    int maxWidth = pixels_for(model.maxWidth);
+    int minHeight = pixels_for(model.minHeight);
+    int maxHeight = pixels_for(model.maxHeight);
+    if ((model.flags & (B_NOT_RESIZABLE | B_NOT_H_RESIZABLE)) != 0)
+        minWidth = maxWidth = width;
+    if ((model.flags & (B_NOT_RESIZABLE | B_NOT_V_RESIZABLE)) != 0)
+        minHeight = maxHeight = height;
+    SDL_SetWindowMinimumSize(window.window, minWidth, minHeight);
+    SDL_SetWindowMaximumSize(window.window, std::max(minWidth, maxWidth),
+                             std::max(minHeight, maxHeight));
+}
+
+void SdlBackend::Apply(int32 token, const WindowModel& now)
+{
+    SdlWindow& window = fWindows[token];
+    WindowModel before = window.model;
+    window.model = now;
+    if (window.window == nullptr) {
+        if (!now.shown)
+            return;
+        Create(token, window);
+        if (window.window == nullptr)
+            return;
+        before = now;
+        before.shown = false;
+        before.minimized = false;
+    }
+    bool utility = now.look == B_FLOATING_WINDOW_LOOK;
+    if (utility != (before.look == B_FLOATING_WINDOW_LOOK)) {
+        // A window's type is fixed when SDL makes it.
+        SDL_DestroyWindow(window.window);
+        window.window = nullptr;
+        Apply(token, now);
+        return;
+    }
+    if (now.title != before.title)
+        SDL_SetWindowTitle(window.window, now.title.c_str());
+    int x = (int)lroundf(now.frame.left);
+    int y = (int)lroundf(now.frame.top);
+    if (now.frame.LeftTop() != before.frame.LeftTop()) {
+        window.expectedMoves.push_back({x, y});
+        SDL_SetWindowPosition(window.window, x, y);
+    }
+    int width = pixels_for(now.frame.Width());
+    int height = pixels_for(now.frame.Height());
+    ApplyLimits(window);
+    if (now.frame.Width() != before.frame.Width() || now.frame.Height() != before.frame.Height()) {
+        window.expectedSizes.push_back({width, height});
+        SDL_SetWindowSize(window.window, width, height);
+    }
+    bool resizable = (now.flags & B_NOT_RESIZABLE) == 0 &&
+                     (now.flags & (B_NOT_H_RESIZABLE | B_NOT_V_RESIZABLE)) !=
+                         (B_NOT_H_RESIZABLE | B_NOT_V_RESIZABLE);
+    SDL_SetWindowResizable(window.window, resizable ? SDL_TRUE : SDL_FALSE);
+    if (!now.shown) {
+        if (before.shown)
+            SDL_HideWindow(window.window);
+        return;
+    }
+    if (!before.shown) {
+        SDL_ShowWindow(window.window);
+        Show(token);
+    }
+    if (now.minimized && (!before.minimized || !before.shown))
+        SDL_MinimizeWindow(window.window);
+    else if (!now.minimized && before.minimized && before.shown)
+        SDL_RestoreWindow(window.window);
+}
+
+// Copies the window's pixels from the server onto the SDL window.
+void SdlBackend::Show(int32 token)
+{
+    auto found = fWindows.find(token);
+    if (found == fWindows.end() || found->second.window == nullptr)
+        return;
+    std::vector<uint32> pixels;
+    int32 width = 0;
+    int32 height = 0;
+    if (!fServer.CopyPixels(token, &pixels, &width, &height))
+        return;
+    SDL_Surface* surface = SDL_GetWindowSurface(found->second.window);
+    if (surface == nullptr)
+        return;
+    int copyWidth = std::min<int>(width, surface->w);
+    int copyHeight = std::min<int>(height, surface->h);
+    if (copyWidth <= 0 || copyHeight <= 0)
+        return;
+    if (SDL_MUSTLOCK(surface))
+        SDL_LockSurface(surface);
+    SDL_ConvertPixels(copyWidth, copyHeight, SDL_PIXELFORMAT_ARGB8888, pixels.data(), width * 4,
+                      surface->format->format, surface->pixels, surface->pitch);
+    if (SDL_MUSTLOCK(surface))
+        SDL_UnlockSurface(surface);
+    SDL_UpdateWindowSurface(found->second.window);
+}
+
+int32 SdlBackend::TokenFor(Uint32 windowID) const
+{
+    SDL_Window* window = SDL_GetWindowFromID(windowID);
+    if (window == nullptr)
+        return -1;
+    for (const auto& entry : fWindows) {
+        if (entry.second.window == window)
+            return entry.first;
+    }
+    return -1;
+}
+
+// An event that answers a request of ours is dropped, with the older requests
+// it overtook.
+bool consume_expected(std::deque<std::pair<int, int>>& expected, int a, int b)
+{
+    auto found = std::find(expected.begin(), expected.end(), std::make_pair(a, b));
+    if (found == expected.end())
+        return false;
+    expected.erase(expected.begin(), found + 1);
+    return true;
+}
+
+void SdlBackend::HandleWindowEvent(const SDL_WindowEvent& event)
+{
+    int32 token = TokenFor(event.windowID);
+    if (token < 0)
+        return;
+    SdlWindow& window = fWindows[token];
+    switch (event.event) {
+    case SDL_WINDOWEVENT_MOVED:
+        if (!consume_expected(window.expectedMoves, event.data1, event.data2)) {
+            window.model.frame.OffsetTo(event.data1, event.data2);
+            fServer.UserMoved(token, BPoint(event.data1, event.data2));
+        }
+        break;
+    case SDL_WINDOWEVENT_SIZE_CHANGED:
+        if (!consume_expected(window.expectedSizes, event.data1, event.data2)) {
+            window.model.frame.right = window.model.frame.left + event.data1 - 1;
+            window.model.frame.bottom = window.model.frame.top + event.data2 - 1;
+            fServer.UserResized(token, event.data1 - 1, event.data2 - 1);
+        }
+        Show(token);
+        break;
+    case SDL_WINDOWEVENT_MINIMIZED:
+        window.model.minimized = true;
+        fServer.UserMinimized(token, true);
+        break;
+    case SDL_WINDOWEVENT_RESTORED:
+        window.model.minimized = false;
+        fServer.UserMinimized(token, false);
+        break;
+    case SDL_WINDOWEVENT_CLOSE:
+        fServer.UserClosed(token);
+        break;
+    case SDL_WINDOWEVENT_FOCUS_GAINED:
+        fServer.UserActivated(token, true);
+        break;
+    case SDL_WINDOWEVENT_FOCUS_LOST:
+        fServer.UserActivated(token, false);
+        break;
+    case SDL_WINDOWEVENT_EXPOSED:
+        Show(token);
+        break;
+    default:
+        break;
+    }
+}
+
+void SdlBackend::HandleKey(const SDL_KeyboardEvent& event)
+{
+    int32 token = TokenFor(event.windowID);
+    int32 key = key_for_scancode(event.keysym.scancode);
+    if (token < 0 || key == 0)
+        return;
+    if (event.type == SDL_KEYUP) {
+        fServer.UserKeyUp(token, key);
+        return;
+    }
+    // The text a key types follows its key event in the same batch.
+    std::string text;
+    SDL_Event next;
+    if (SDL_PeepEvents(&next, 1, SDL_PEEKEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) == 1 &&
+        next.type == SDL_TEXTINPUT) {
+        SDL_PeepEvents(&next, 1, SDL_GETEVENT, SDL_TEXTINPUT, SDL_TEXTINPUT);
+        text = next.text.text;
+    }
+    fServer.UserKeyDown(token, key, text.empty() ? nullptr : text.c_str(), event.repeat != 0);
+}
+
+void SdlBackend::HandleEvent(const SDL_Event& event)
+{
+    switch (event.type) {
+    case SDL_WINDOWEVENT:
+        HandleWindowEvent(event.window);
+        break;
+    case SDL_KEYDOWN:
+    case SDL_KEYUP:
+        HandleKey(event.key);
+        break;
+    case SDL_MOUSEMOTION: {
+        int32 token = TokenFor(event.motion.windowID);
+        if (token >= 0)
+            fServer.UserMouseMoved(token, BPoint(event.motion.x, event.motion.y));
+        break;
+    }
+    case SDL_MOUSEBUTTONDOWN:
+    case SDL_MOUSEBUTTONUP: {
+        int32 token = TokenFor(event.button.windowID);
+        uint32 button = button_for_sdl(event.button.button);
+        if (token >= 0 && button != 0) {
+            fServer.UserMouseButton(token, BPoint(event.button.x, event.button.y), button,
+                                    event.type == SDL_MOUSEBUTTONDOWN, event.button.clicks);
+        }
+        break;
+    }
+    case SDL_MOUSEWHEEL: {
+        int32 token = TokenFor(event.wheel.windowID);
+        if (token < 0)
+            break;
+        // SDL counts a notch away from the user as +1; the platform as -1.
+        float sign = event.wheel.direction == SDL_MOUSEWHEEL_FLIPPED ? -1.0f : 1.0f;
+        fServer.UserWheel(token, sign * event.wheel.preciseX, -sign * event.wheel.preciseY);
+        break;
+    }
+    case SDL_DROPBEGIN:
+        fDropping = true;
+        fDroppedPaths.clear();
+        break;
+    case SDL_DROPFILE:
+        if (event.drop.file != nullptr) {
+            fDroppedPaths.push_back(event.drop.file);
+            SDL_free(event.drop.file);
+        }
+        if (fDropping)
+            break;
+        [[fallthrough]];
+    case SDL_DROPCOMPLETE: {
+        fDropping = false;
+        int32 token = TokenFor(event.drop.windowID);
+        int x = 0;
+        int y = 0;
+        SDL_GetGlobalMouseState(&x, &y);
+        if (token >= 0 && !fDroppedPaths.empty())
+            fServer.UserDropped(token, fDroppedPaths, BPoint(x, y));
+        fDroppedPaths.clear();
+        break;
+    }
+    case SDL_DROPTEXT:
+        SDL_free(event.drop.file);
+        break;
+    default:
+        break;
+    }
+}
+
+} // namespace
+
+std::unique_ptr<DisplayBackend> make_sdl_backend(DisplayServer& server)
+{
+    auto backend = std::make_unique<SdlBackend>(server);
+    if (!backend->Start())
+        return nullptr;
+    return backend;
+}
+
+} // namespace BPrivate
