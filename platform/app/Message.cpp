@@ -1,6 +1,7 @@
 #include <Message.h>
 
 #include <DataIO.h>
+#include <Path.h>
 
 #include <ctype.h>
 #include <stdio.h>
@@ -1201,10 +1202,16 @@ void BMessage::PrintField(const Field& field) const
         case B_STRING_TYPE:
             printf("\"%s\"", data);
             break;
-        case B_REF_TYPE:
-            printf("device=%ld, directory=%lld, name=\"%s\", path=\"%s\"", (long)Get<int32>(data),
-                   (long long)Get<int64>(data + 4), data + kRefHeaderSize, "");
+        case B_REF_TYPE: {
+            int32 device = Get<int32>(data);
+            int64 directory = Get<int64>(data + 4);
+            const char* name = data + kRefHeaderSize;
+            entry_ref ref((dev_t)(uint32)device, (ino_t)directory, name);
+            BPath path(&ref);
+            printf("device=%ld, directory=%lld, name=\"%s\", path=\"%s\"", (long)device,
+                   (long long)directory, name, path.InitCheck() == B_OK ? path.Path() : "");
             break;
+        }
         case B_INT32_TYPE: {
             int32 value = Get<int32>(data);
             char characters[5];
