@@ -8,6 +8,7 @@
 #include <Roster.h>
 #include <SupportDefs.h>
 
+#include <atomic>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -16,13 +17,16 @@
 class BMessage;
 class BWindow;
 
-namespace BPrivate {
+namespace BPrivate
+{
 class AppServices;
+class PulseTimer;
 } // namespace BPrivate
 
 // The application object: registers its signature so that other programs can
 // send it messages, and runs its loop on the thread that calls Run().
-class BApplication : public BLooper {
+class BApplication : public BLooper
+{
 public:
     BApplication(const char* signature);
     BApplication(const char* signature, status_t* error);
@@ -57,7 +61,13 @@ private:
     BApplication& operator=(const BApplication&) = delete;
 
     void InitData(const char* signature, status_t* error);
-    void HandOverAndExit(uint32 launchFlags);
+    status_t Register(const std::vector<std::string>& arguments);
+    // A second start of a single-launch application gives its arguments to
+    // the running one and exits.
+    void HandOver(const std::string& runningPath, const std::vector<std::string>& arguments);
+    static void FillArgv(BMessage* message, const std::vector<std::string>& arguments);
+    void ReadConnection(int socket);
+    void PostQuitRequest();
     bool QuitAllWindows(bool askFirst);
     std::vector<BLooper*> WindowsSnapshot() const;
 
@@ -66,13 +76,15 @@ private:
     void _UnregisterWindow(BLooper* window);
 
     std::unique_ptr<BPrivate::AppServices> fServices;
+    std::unique_ptr<BPrivate::PulseTimer> fPulse;
+    std::atomic<bool> fPulsePending{false};
     mutable std::mutex fWindowsLock;
     std::vector<BLooper*> fWindows;
     status_t fInitError = B_OK;
     uint32 fLaunchFlags = B_MULTIPLE_LAUNCH;
     bool fReadyToRunCalled = false;
-    bool fQuitting = false;
     std::string fSignature;
+    std::string fExecutable;
 };
 
 extern BApplication* be_app;

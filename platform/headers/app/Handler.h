@@ -11,7 +11,8 @@ class BMessage;
 
 // A message receiver that belongs to at most one looper. Each handler has a
 // process-wide token, so that a messenger to a deleted handler is detectably invalid.
-class BHandler {
+class BHandler
+{
 public:
     BHandler(const char* name = NULL);
     virtual ~BHandler();
@@ -31,6 +32,7 @@ public:
     void UnlockLooper();
 
 private:
+    friend class BApplication;
     friend class BLooper;
     friend class BMessenger;
 

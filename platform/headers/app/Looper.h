@@ -11,7 +11,8 @@
 class BMessage;
 class BMessageQueue;
 
-namespace BPrivate {
+namespace BPrivate
+{
 class LooperState;
 class MessagePort;
 } // namespace BPrivate
@@ -20,7 +21,8 @@ class MessagePort;
 
 // A message loop on a thread of its own, started by Run(), with a bounded FIFO
 // queue and a recursive lock that the loop holds around each dispatch.
-class BLooper : public BHandler {
+class BLooper : public BHandler
+{
 public:
     BLooper(const char* name = NULL, int32 priority = B_NORMAL_PRIORITY,
             int32 portCapacity = B_LOOPER_PORT_DEFAULT_CAPACITY);
@@ -75,12 +77,13 @@ private:
     BLooper(const BLooper&) = delete;
     BLooper& operator=(const BLooper&) = delete;
 
+    // For the application object, whose port has a number known to other processes.
+    BLooper(const char* name, int32 priority, int32 portCapacity, port_id port);
+
     // Runs messages until the loop is told to end; returns with the lock held.
     void Loop();
     void DispatchOne(std::unique_ptr<BMessage> message);
     BHandler* ResolveTarget(const BMessage* message);
-    status_t Deliver(std::unique_ptr<BMessage> message, bigtime_t timeout);
-    void ReleaseAllLocks();
     static status_t SendReply(BMessage* request, uint32 what);
 
     std::shared_ptr<BPrivate::LooperState> fState;

@@ -11,7 +11,8 @@ class BMessage;
 
 // A send address: a handler in a looper of this process, or an application in
 // another, reached by its signature.
-class BMessenger {
+class BMessenger
+{
 public:
     BMessenger();
     BMessenger(const char* signature, team_id team = -1, status_t* result = NULL);
@@ -43,14 +44,18 @@ public:
 
 #ifdef B_ZETA_VERSION
     // Zeta: send at a given time (0: now) with a reply address, flags and a timeout.
-    status_t SendMessageAtTime(BMessage* message, bigtime_t time, BMessenger replyTo,
-                               uint32 flags, bigtime_t timeout) const;
+    status_t SendMessageAtTime(BMessage* message, bigtime_t time, BMessenger replyTo, uint32 flags,
+                               bigtime_t timeout) const;
 #endif
 
 private:
     friend class BMessage;
     friend class BLooper;
     friend class BApplication;
+
+    status_t Deliver(BMessage* message, const BMessenger& replyTo, bool replyRequired,
+                     bigtime_t timeout) const;
+    void SetTo(port_id port, int32 token, team_id team, bool preferred);
 
     // The layout of the platform's flattened messenger (24 bytes): the port and
     // team identify the receiving looper and process; the token the handler

@@ -1,0 +1,83 @@
+#include "app/MessagePort.h"
+
+#include <chrono>
+
+namespace BPrivate
+{
+
+namespace
+{
+
+// Waits on the condition until it holds or the timeout ends; true when it holds.
+template <typename Predicate>
+bool WaitFor(std::condition_variable& condition, std::unique_lock<std::mutex>& guard,
+             bigtime_t timeout, Predicate predicate)
+{
+    if (timeout == B_INFINITE_TIMEOUT) {
+        condition.wait(guard, predicate);
+        return true;
+    }
+    return condition.wait_for(guard, std::chrono::microseconds(timeout < 0 ? 0 : timeout),
+                              predicate);
+}
+
+} // namespace
+
+MessagePort::MessagePort(port_id id, int32 capacity)
+    : fId(id), fCapacity(capacity > 0 ? capacity : 1)
+{
+}
+
+status_t MessagePort::Post(std::unique_ptr<BMessage> message, bigtime_t timeout,
+                           bool mayExceedCapacity)
+{
+    if (message == nullptr)
+        return B_BAD_VALUE;
+    std::unique_lock<std::mutex> guard(fMutex);
+    if (!mayExceedCapacity) {
+        auto room = [this] { return fClosed || (int32)fQueue.size() < fCapacity; };
+        if (!WaitFor(fNotFull, guard, timeout, room))
+            return timeout <= 0 ? B_WOULD_BLOCK : B_TIMED_OUT;
+    }
+    if (fClosed)
+        return B_BAD_PORT_ID;
+    fQueue.push_back(std::move(message));
+    fNotEmpty.notify_one();
+    return B_OK;
+}
+
+std::unique_ptr<BMessage> MessagePort::Take(bigtime_t timeout)
+{
+    std::unique_lock<std::mutex> guard(fMutex);
+    if (!WaitFor(fNotEmpty, guard, timeout, [this] { return fClosed || !fQueue.empty(); }))
+        return nullptr;
+    if (fClosed || fQueue.empty())
+        return nullptr;
+    std::unique_ptr<BMessage> message = std::move(fQueue.front());
+    fQueue.pop_front();
+    fNotFull.notify_one();
+    return message;
+}
+
+int32 MessagePort::Count() const
+{
+    std::lock_guard<std::mutex> guard(fMutex);
+    return (int32)fQueue.size();
+}
+
+void MessagePort::Close()
+{
+    std::lock_guard<std::mutex> guard(fMutex);
+    fClosed = true;
+    fQueue.clear();
+    fNotEmpty.notify_all();
+    fNotFull.notify_all();
+}
+
+bool MessagePort::IsClosed() const
+{
+    std::lock_guard<std::mutex> guard(fMutex);
+    return fClosed;
+}
+
+} // namespace BPrivate

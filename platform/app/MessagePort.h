@@ -1,0 +1,52 @@
+#ifndef _BPRIVATE_MESSAGE_PORT_H
+#define _BPRIVATE_MESSAGE_PORT_H
+
+#include <Message.h>
+#include <OS.h>
+#include <SupportDefs.h>
+
+#include <condition_variable>
+#include <deque>
+#include <memory>
+#include <mutex>
+
+namespace BPrivate
+{
+
+// The bounded FIFO in front of a looper, or a reply port without a looper.
+// Posters wait while it is full; closing it wakes every waiter.
+class MessagePort
+{
+public:
+    MessagePort(port_id id, int32 capacity);
+
+    port_id Id() const { return fId; }
+    int32 Capacity() const { return fCapacity; }
+
+    // B_OK, B_WOULD_BLOCK (full, timeout 0), B_TIMED_OUT, or B_BAD_PORT_ID once
+    // closed. With mayExceedCapacity the message is queued even when full: for
+    // posters that the looper would otherwise wait for.
+    status_t Post(std::unique_ptr<BMessage> message, bigtime_t timeout,
+                  bool mayExceedCapacity = false);
+
+    // The oldest message, waiting up to the timeout; NULL when it timed out or
+    // the port is closed.
+    std::unique_ptr<BMessage> Take(bigtime_t timeout = B_INFINITE_TIMEOUT);
+
+    int32 Count() const;
+    void Close();
+    bool IsClosed() const;
+
+private:
+    const port_id fId;
+    const int32 fCapacity;
+    mutable std::mutex fMutex;
+    std::condition_variable fNotEmpty;
+    std::condition_variable fNotFull;
+    std::deque<std::unique_ptr<BMessage>> fQueue;
+    bool fClosed = false;
+};
+
+} // namespace BPrivate
+
+#endif
