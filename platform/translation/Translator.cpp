@@ -1,0 +1,4 @@
+#include <Translator.h>
+
+BTranslator::BTranslator() = default;
+BTranslator::~BTranslator() = default;
