@@ -401,3 +401,17 @@ TEST_F(PrefsTest, SaveStopsAtTheFirstFailedWrite)
     EXPECT_EQ("<missing>", raw_xattr(fFile, "logo_fuji"));
     EXPECT_TRUE(prefs->fError);
 }
+
+TEST_F(PrefsTest, IntegersAreFourByteLongs)
+{
+    std::string trace;
+    std::unique_ptr<Prefs> prefs = Start(&trace);
+    int32 def = -7, value = 0, stored = 12;
+    EXPECT_TRUE(prefs->GetInt("count", &value, &def));
+    EXPECT_EQ(-7, value);
+    EXPECT_EQ(encoded(B_INT32_TYPE, &def, 4), raw_xattr(fFile, "count"));
+    EXPECT_TRUE(prefs->PutInt("count", &stored));
+    EXPECT_TRUE(prefs->GetInt("count", &value, &def));
+    EXPECT_EQ(12, value);
+    EXPECT_EQ(encoded(B_INT32_TYPE, &stored, 4), raw_xattr(fFile, "count"));
+}

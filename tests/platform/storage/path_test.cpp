@@ -168,20 +168,6 @@ TEST(Path, ParentCutsTheText)
     EXPECT_EQ(NULL, parent.Path());
 }
 
-TEST(Path, ComparesAndCopies)
-{
-    BPath a("/x/y");
-    BPath b(a);
-    EXPECT_TRUE(a == b);
-    EXPECT_TRUE(a == "/x/y");
-    EXPECT_TRUE(a != "/x");
-    BPath unset;
-    EXPECT_TRUE(unset == (const char*)NULL);
-    EXPECT_FALSE(unset == a);
-    b = "/z";
-    EXPECT_STREQ("/z", b.Path());
-}
-
 TEST(Path, RefsComeBackAsPaths)
 {
     ScratchDir scratch;
