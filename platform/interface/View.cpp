@@ -3,6 +3,7 @@
 #include <AppDefs.h>
 #include <Bitmap.h>
 #include <Message.h>
+#include <ScrollBar.h>
 #include <Window.h>
 
 #include <algorithm>
@@ -80,6 +81,10 @@ BView::BView(BRect frame, const char* name, uint32 resizingMode, uint32 flags)
 
 BView::~BView()
 {
+    if (fVerScroller != nullptr)
+        fVerScroller->SetTarget(static_cast<BView*>(nullptr));
+    if (fHorScroller != nullptr)
+        fHorScroller->SetTarget(static_cast<BView*>(nullptr));
     if (fParent != nullptr)
         fParent->RemoveChild(this);
     while (!fChildren.empty()) {
@@ -442,6 +447,10 @@ void BView::ScrollTo(BPoint where)
         return;
     fScroll = where;
     Invalidate();
+    if (fVerScroller != nullptr)
+        fVerScroller->SetValue(where.y);
+    if (fHorScroller != nullptr)
+        fHorScroller->SetValue(where.x);
 }
 
 void BView::ScrollTo(float x, float y)
@@ -1065,4 +1074,9 @@ void BView::NotifyActivated(bool active)
     WindowActivated(active);
     for (size_t i = 0; i < fChildren.size(); i++)
         fChildren[i]->NotifyActivated(active);
+}
+
+BScrollBar* BView::ScrollBar(orientation direction) const
+{
+    return direction == B_VERTICAL ? fVerScroller : fHorScroller;
 }

@@ -11,6 +11,7 @@
 #include <vector>
 
 class BBitmap;
+class BScrollBar;
 class BMessage;
 class BWindow;
 
@@ -123,6 +124,8 @@ public:
     virtual void ScrollTo(BPoint where);
     void ScrollTo(float x, float y);
     void ScrollBy(float dx, float dy);
+    // The bar that scrolls this view, if any.
+    BScrollBar* ScrollBar(orientation direction) const;
     BPoint LeftTop() const;
 
     void ConvertToParent(BPoint* point) const;
@@ -215,6 +218,7 @@ public:
 
 private:
     friend class BWindow;
+    friend class BScrollBar;
 
     void AttachTo(BWindow* window);
     void DetachFromWindow();
@@ -250,6 +254,8 @@ private:
     float fPenSize = 1.0f;
     BPoint fPenLocation;
     BFont fFont;
+    BScrollBar* fVerScroller = nullptr; // the bars targeting this view
+    BScrollBar* fHorScroller = nullptr;
     std::unique_ptr<BPrivate::ViewBitmap> fViewBitmap;
     bool fDrawing = false; // inside Draw() during an update
     BRect fDrawClip;       // window coordinates, while fDrawing
