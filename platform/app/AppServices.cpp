@@ -221,6 +221,8 @@ void AppServices::Accept(int listener)
     try {
         connection.reader = std::thread([this, &connection] {
             fServe(connection.socket);
+            // The peer learns at once; the descriptor goes at the next reaping.
+            shutdown(connection.socket, SHUT_RDWR);
             connection.done = true;
         });
     } catch (const std::system_error&) {

@@ -1,0 +1,322 @@
+// Applications as real processes: registration by signature, delivery from
+// other processes, single launch, bad senders and signals.
+
+#include <Application.h>
+#include <Message.h>
+#include <Messenger.h>
+
+#include "app/AppSocket.h"
+#include "app/MessageFrame.h"
+#include "support/Process.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <signal.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <sys/xattr.h>
+#include <unistd.h>
+
+namespace
+{
+
+const std::string kEchoApp = std::string(VEK_BUILD_DIR) + "/tests/programs/echo_app";
+const std::string kSendMessage = std::string(VEK_BUILD_DIR) + "/send-message";
+const char* kSignature = "application/x-vnd.test-echo-app";
+constexpr int kWait = 20000;
+
+size_t CountOf(const std::string& text, const std::string& part)
+{
+    size_t count = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+        count++;
+    return count;
+}
+
+// Every test gets a runtime folder of its own, which its children inherit.
+class ApplicationTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        alarm(240);
+        char folder[] = "/tmp/app-test-XXXXXX";
+        ASSERT_NE(nullptr, mkdtemp(folder));
+        fRuntime = folder;
+        setenv("XDG_RUNTIME_DIR", fRuntime.c_str(), 1);
+    }
+
+    void TearDown() override
+    {
+        alarm(0);
+        std::string command = "rm -rf '" + fRuntime + "'";
+        EXPECT_EQ(0, system(command.c_str()));
+    }
+
+    // Starts the echo application and waits until its loop runs.
+    void StartEcho(Process* process, const std::string& program = kEchoApp)
+    {
+        ASSERT_TRUE(process->Start(program));
+        ASSERT_TRUE(process->WaitForStdout("ready pid=", kWait)) << process->Stderr();
+    }
+
+    int Send(const std::vector<std::string>& arguments, std::string* err = nullptr)
+    {
+        return Process::Run(kSendMessage, arguments, kWait, nullptr, err);
+    }
+
+    std::string SignatureSocket(const char* signature)
+    {
+        return BPrivate::AppSocket::SignaturePath(fRuntime + "/be-applications", signature);
+    }
+
+    // A raw connection to an application's socket.
+    int ConnectRaw(const std::string& path)
+    {
+        int fd = socket(AF_UNIX, SOCK_STREAM, 0);
+        sockaddr_un address = {};
+        address.sun_family = AF_UNIX;
+        strncpy(address.sun_path, path.c_str(), sizeof(address.sun_path) - 1);
+        EXPECT_EQ(0, connect(fd, (sockaddr*)&address, sizeof(address))) << strerror(errno);
+        return fd;
+    }
+
+    std::string fRuntime;
+};
+
+TEST_F(ApplicationTest, TenThousandMessagesFromSendMessageAllArrive)
+{
+    Process echo;
+    // A slow start fills the queue, so that the sender has to wait for room.
+    echo.SetEnv("ECHO_APP_DELAY_US", "500");
+    StartEcho(&echo);
+    EXPECT_EQ(0, Send({"--count", "10000", kSignature, "TEST", "text=abc"}));
+    EXPECT_EQ(0, Send({kSignature, "DONE"}));
+    ASSERT_TRUE(echo.WaitForStdout("done count=", kWait));
+    std::string out = echo.Stdout();
+    EXPECT_NE(std::string::npos, out.find("done count=10000 in_order=1")) << out.substr(0, 500);
+    EXPECT_EQ(10000u, CountOf(out, "length=3 remote=1"));
+    EXPECT_NE(std::string::npos, out.find("TEST count=10000 "));
+    EXPECT_TRUE(echo.Signal(SIGTERM));
+    EXPECT_TRUE(echo.Wait(kWait));
+}
+
+TEST_F(ApplicationTest, MessagesFromOneSenderKeepTheirOrderAndSize)
+{
+    Process echo;
+    echo.SetEnv("ECHO_APP_DELAY_US", "200");
+    StartEcho(&echo);
+    status_t status;
+    BMessenger echoApp(kSignature, -1, &status);
+    ASSERT_EQ(B_OK, status);
+    EXPECT_FALSE(echoApp.IsTargetLocal());
+    EXPECT_EQ(echo.Pid(), echoApp.Team());
+    EXPECT_TRUE(echoApp.IsValid());
+    for (int32 i = 0; i < 5000; i++) {
+        BMessage message('TEST');
+        message.AddInt32("seq", i);
+        ASSERT_EQ(B_OK, echoApp.SendMessage(&message));
+    }
+    std::string text(1024 * 1024, 't');
+    BMessage large('TEST');
+    large.AddInt32("seq", 5000);
+    large.AddString("text", text.c_str());
+    ASSERT_EQ(B_OK, echoApp.SendMessage(&large));
+    ASSERT_EQ(B_OK, echoApp.SendMessage('DONE'));
+    ASSERT_TRUE(echo.WaitForStdout("done count=", kWait));
+    EXPECT_NE(std::string::npos, echo.Stdout().find("done count=5001 in_order=1"));
+    EXPECT_NE(std::string::npos, echo.Stdout().find("length=1048576"));
+
+    // Once the application is gone, the messenger is invalid and sends fail.
+    EXPECT_TRUE(echo.Signal(SIGKILL));
+    EXPECT_TRUE(echo.Wait(kWait));
+    EXPECT_FALSE(echoApp.IsValid());
+    EXPECT_EQ(B_BAD_PORT_ID, echoApp.SendMessage('TEST'));
+    EXPECT_EQ(1, Send({kSignature, "TEST"}));
+}
+
+TEST_F(ApplicationTest, SecondStartOfSingleLaunchApplicationHandsOver)
+{
+    std::string copy = fRuntime + "/single_echo";
+    std::ifstream source(kEchoApp, std::ios::binary);
+    std::ofstream(copy, std::ios::binary) << source.rdbuf();
+    ASSERT_EQ(0, chmod(copy.c_str(), 0755));
+    // "BEOS:APP_FLAGS", type 'APPF', B_SINGLE_LAUNCH.
+    uint32 attribute[2] = {'APPF', 0};
+    ASSERT_EQ(0,
+              setxattr(copy.c_str(), "user.haiku.BEOS:APP_FLAGS", attribute, sizeof(attribute), 0));
+
+    Process first;
+    StartEcho(&first, copy);
+    Process second;
+    ASSERT_TRUE(second.Start(copy));
+    ASSERT_TRUE(second.Wait(kWait));
+    EXPECT_EQ(0, second.ExitCode());
+    EXPECT_EQ(std::string::npos, second.Stdout().find("ready")) << second.Stdout();
+    EXPECT_TRUE(first.WaitForStdout("silent relaunch", kWait));
+
+    Process third;
+    ASSERT_TRUE(third.Start(copy, {"one", "two"}));
+    ASSERT_TRUE(third.Wait(kWait));
+    EXPECT_EQ(0, third.ExitCode());
+    EXPECT_TRUE(first.WaitForStdout("argv 3 one two", kWait)) << first.Stdout();
+    EXPECT_TRUE(first.IsRunning());
+}
+
+TEST_F(ApplicationTest, MultipleLaunchRunsAgainAndTheSignatureStaysWithTheFirst)
+{
+    Process first;
+    StartEcho(&first);
+    Process second;
+    StartEcho(&second);
+    EXPECT_EQ(0, Send({kSignature, "TEST"}));
+    EXPECT_TRUE(first.WaitForStdout("TEST count=1", kWait));
+    EXPECT_EQ(std::string::npos, second.Stdout().find("TEST"));
+
+    // When the first one goes, its stale socket does not stop a new start.
+    ASSERT_TRUE(first.Signal(SIGKILL));
+    ASSERT_TRUE(first.Wait(kWait));
+    Process third;
+    StartEcho(&third);
+    EXPECT_EQ(0, Send({kSignature, "TEST"}));
+    EXPECT_TRUE(third.WaitForStdout("TEST count=1", kWait));
+}
+
+TEST_F(ApplicationTest, BadSendersAreDroppedWithOneLineAndOthersServed)
+{
+    Process echo;
+    StartEcho(&echo);
+    std::string path = SignatureSocket(kSignature);
+
+    int garbage = ConnectRaw(path);
+    const char junk[] = "this is not a message frame, not at all, really not";
+    ASSERT_EQ((ssize_t)sizeof(junk), write(garbage, junk, sizeof(junk)));
+    ASSERT_TRUE(echo.WaitForStderr("not a message frame", kWait));
+    // The application closed the connection (a reset, as our words went unread).
+    char byte;
+    EXPECT_GE(0, read(garbage, &byte, 1));
+    close(garbage);
+
+    int oversized = ConnectRaw(path);
+    BPrivate::MessageFrame::Header header;
+    header.size = 0x7fffffff;
+    ASSERT_EQ((ssize_t)sizeof(header), write(oversized, &header, sizeof(header)));
+    ASSERT_TRUE(echo.WaitForStderr("out of range", kWait));
+    close(oversized);
+
+    int truncated = ConnectRaw(path);
+    header.size = 1000;
+    ASSERT_EQ((ssize_t)sizeof(header), write(truncated, &header, sizeof(header)));
+    ASSERT_EQ(10, write(truncated, "0123456789", 10));
+    close(truncated);
+    ASSERT_TRUE(echo.WaitForStderr("truncated message", kWait));
+
+    EXPECT_EQ(0, Send({kSignature, "TEST", "text=after"}));
+    EXPECT_TRUE(echo.WaitForStdout("TEST count=1 length=5", kWait));
+    EXPECT_EQ(3u, CountOf(echo.Stderr(), "\n")) << echo.Stderr();
+    EXPECT_EQ(3u, CountOf(echo.Stderr(), "dropped a malformed message"));
+    EXPECT_TRUE(echo.IsRunning());
+}
+
+TEST_F(ApplicationTest, SignalsQuitThroughQuitRequested)
+{
+    for (int signal : {SIGTERM, SIGINT}) {
+        Process echo;
+        StartEcho(&echo);
+        ASSERT_TRUE(echo.Signal(signal));
+        ASSERT_TRUE(echo.Wait(kWait));
+        EXPECT_EQ(0, echo.ExitCode()) << "signal " << signal;
+        std::string out = echo.Stdout();
+        size_t asked = out.find("quit requested");
+        ASSERT_NE(std::string::npos, asked) << out;
+        EXPECT_LT(asked, out.find("end\n"));
+        // The signature is free again.
+        struct stat info;
+        EXPECT_NE(0, stat(SignatureSocket(kSignature).c_str(), &info));
+    }
+}
+
+TEST_F(ApplicationTest, SynchronousRepliesComeBackAcrossProcesses)
+{
+    Process echo;
+    StartEcho(&echo);
+    // Replies need a socket of our own to arrive at.
+    BApplication self("application/x-vnd.test-reply-waiter");
+    ASSERT_EQ(B_OK, self.InitCheck());
+    BMessenger echoApp(kSignature);
+    ASSERT_TRUE(echoApp.IsValid());
+
+    BMessage reply;
+    ASSERT_EQ(B_OK, echoApp.SendMessage('TEST'));
+    ASSERT_EQ(B_OK, echoApp.SendMessage('PING', &reply));
+    EXPECT_EQ((uint32)'PONG', reply.what);
+    int32 count = 0;
+    EXPECT_EQ(B_OK, reply.FindInt32("count", &count));
+    EXPECT_EQ(1, count);
+    EXPECT_TRUE(reply.IsReply());
+
+    // Nobody handles it: the end of the handler chain says so.
+    BMessage unknown('WHAT');
+    ASSERT_EQ(B_OK, echoApp.SendMessage(&unknown, &reply, B_INFINITE_TIMEOUT, 5000000));
+    EXPECT_EQ((uint32)B_MESSAGE_NOT_UNDERSTOOD, reply.what);
+}
+
+TEST_F(ApplicationTest, SendMessageChecksItsArguments)
+{
+    std::string err;
+    EXPECT_EQ(0, Process::Run(kSendMessage, {"--help"}, kWait));
+    EXPECT_EQ(2, Send({}, &err));
+    EXPECT_EQ(2, Send({kSignature}, &err));
+    EXPECT_EQ(2, Send({kSignature, "TOOLONG"}, &err));
+    EXPECT_EQ(2, Send({kSignature, "TEST", "novalue"}, &err));
+    EXPECT_EQ(2, Send({kSignature, "TEST", "n:int32=12x"}, &err));
+    EXPECT_EQ(2, Send({kSignature, "TEST", "n:int32=99999999999"}, &err));
+    EXPECT_EQ(2, Send({kSignature, "TEST", "n:bool=maybe"}, &err));
+    EXPECT_EQ(2, Send({kSignature, "TEST", "n:color=red"}, &err));
+    EXPECT_EQ(2, Send({kSignature, "TEST", "n=a", "n:int32=1"}, &err));
+    EXPECT_EQ(2, Send({"--count", "0", kSignature, "TEST"}, &err));
+    EXPECT_EQ(2, Send({"--timeout", "soon", kSignature, "TEST"}, &err));
+    EXPECT_NE(std::string::npos, err.find("bad timeout")) << err;
+
+    EXPECT_EQ(1, Send({kSignature, "TEST"}, &err));
+    EXPECT_EQ("send-message: no running application with signature " + std::string(kSignature) +
+                  "\n",
+              err);
+}
+
+TEST_F(ApplicationTest, SendMessageGivesUpOnAStuckApplicationAfterItsTimeout)
+{
+    Process echo;
+    StartEcho(&echo);
+    ASSERT_TRUE(echo.Signal(SIGSTOP));
+    std::string err;
+    std::string text = "text=" + std::string(64 * 1024, 's');
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(1, Send({"--timeout", "0.5", "--count", "1000", kSignature, "TEST", text}, &err));
+    auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_NE(std::string::npos, err.find("not delivered")) << err;
+    EXPECT_LT(took, std::chrono::seconds(10));
+    ASSERT_TRUE(echo.Signal(SIGCONT));
+    EXPECT_TRUE(echo.Signal(SIGTERM));
+    EXPECT_TRUE(echo.Wait(kWait));
+}
+
+TEST_F(ApplicationTest, SendMessageTypesAndMessengerToSelf)
+{
+    Process echo;
+    StartEcho(&echo);
+    EXPECT_EQ(0, Send({kSignature, "'ABCD'", "s=x", "s:string=y", "i:int32=-5", "l:int64=0x10",
+                       "b:bool=true", "f:float=1.5", "me:messenger=self"}));
+    EXPECT_EQ(0, Send({kSignature, "1094861636"}));
+    ASSERT_TRUE(echo.WaitForStdout("other ABCD\nother ABCD\n", kWait)) << echo.Stdout();
+}
+
+} // namespace
