@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <deque>
 #include <functional>
 #include <future>
@@ -124,13 +125,60 @@ int pixels_for(float units)
     return std::clamp((int)lroundf(units) + 1, 1, 16384);
 }
 
+// Geometry the program asked for, so that SDL's reports of it, and of the
+// window manager's steps on the way to it, are not taken for the user's doing.
+class Expected
+{
+public:
+    enum Report { kRequested, kSettling, kUser };
+
+    void Request(int a, int b)
+    {
+        fRetried = false;
+        fPending.push_back({a, b, SDL_GetTicks64() + kSettleTime});
+    }
+
+    Report Classify(int a, int b)
+    {
+        Uint64 now = SDL_GetTicks64();
+        while (!fPending.empty() && fPending.front().until < now)
+            fPending.pop_front();
+        for (auto it = fPending.rbegin(); it != fPending.rend(); ++it) {
+            if (it->a == a && it->b == b) {
+                fPending.erase(fPending.begin(), it.base());
+                return kRequested;
+            }
+        }
+        return fPending.empty() ? kUser : kSettling;
+    }
+
+    // A window manager may put the frame where the content was asked for; a
+    // second request, once SDL knows the frame's borders, corrects that.
+    bool TakeRetry()
+    {
+        if (fRetried)
+            return false;
+        fRetried = true;
+        return true;
+    }
+
+private:
+    static constexpr Uint64 kSettleTime = 500;
+
+    struct Pending {
+        int a;
+        int b;
+        Uint64 until;
+    };
+    std::deque<Pending> fPending;
+    bool fRetried = false;
+};
+
 struct SdlWindow {
     SDL_Window* window = nullptr;
     WindowModel model;
-    // Geometry the program asked for, so that SDL's reports of it are not
-    // taken for the user's doing.
-    std::deque<std::pair<int, int>> expectedMoves;
-    std::deque<std::pair<int, int>> expectedSizes;
+    Expected moves;
+    Expected sizes;
 };
 
 // One thread alone talks to SDL. It sleeps in SDL_WaitEvent; the windows'
@@ -216,6 +264,9 @@ SdlBackend::~SdlBackend()
 
 bool SdlBackend::Start()
 {
+    // Without a session bus SDL's D-Bus would try to launch one, which would
+    // outlive the program (and the attempt leaks when it fails): say there is none.
+    setenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/session-bus", 0);
     std::promise<bool> started;
     std::future<bool> result = started.get_future();
     fThread = std::thread(&SdlBackend::Run, this, &started);
@@ -270,6 +321,9 @@ void SdlBackend::Run(std::promise<bool>* started)
     SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
     SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
     SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
+    // The pixels go straight to the window system: a GL renderer behind the
+    // window surface would make SDL recreate the windows it has shown.
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
     if (SDL_Init(SDL_INIT_VIDEO) != 0) {
         started->set_value(false);
         return;
@@ -349,7 +403,7 @@ void SdlBackend::Create(int32 token, SdlWindow& window)
     if (fIcon != nullptr)
         SDL_SetWindowIcon(window.window, fIcon);
     ApplyLimits(window);
-    window.expectedMoves.push_back({x, y});
+    window.moves.Request(x, y);
 }
 
 void SdlBackend::Destroy(int32 token)
@@ -408,14 +462,14 @@ void SdlBackend::Apply(int32 token, const WindowModel& now)
     int x = (int)lroundf(now.frame.left);
     int y = (int)lroundf(now.frame.top);
     if (now.frame.LeftTop() != before.frame.LeftTop()) {
-        window.expectedMoves.push_back({x, y});
+        window.moves.Request(x, y);
         SDL_SetWindowPosition(window.window, x, y);
     }
     int width = pixels_for(now.frame.Width());
     int height = pixels_for(now.frame.Height());
     ApplyLimits(window);
     if (now.frame.Width() != before.frame.Width() || now.frame.Height() != before.frame.Height()) {
-        window.expectedSizes.push_back({width, height});
+        window.sizes.Request(width, height);
         SDL_SetWindowSize(window.window, width, height);
     }
     bool resizable = (now.flags & B_NOT_RESIZABLE) == 0 &&
@@ -429,6 +483,10 @@ void SdlBackend::Apply(int32 token, const WindowModel& now)
     }
     if (!before.shown) {
         SDL_ShowWindow(window.window);
+        // The window manager placed the frame where the content should be;
+        // now that SDL knows the frame's borders it can place the content.
+        window.moves.Request(x, y);
+        SDL_SetWindowPosition(window.window, x, y);
         Show(token);
     }
     if (now.minimized && (!before.minimized || !before.shown))
@@ -476,17 +534,6 @@ int32 SdlBackend::TokenFor(Uint32 windowID) const
     return -1;
 }
 
-// An event that answers a request of ours is dropped, with the older requests
-// it overtook.
-bool consume_expected(std::deque<std::pair<int, int>>& expected, int a, int b)
-{
-    auto found = std::find(expected.begin(), expected.end(), std::make_pair(a, b));
-    if (found == expected.end())
-        return false;
-    expected.erase(expected.begin(), found + 1);
-    return true;
-}
-
 void SdlBackend::HandleWindowEvent(const SDL_WindowEvent& event)
 {
     int32 token = TokenFor(event.windowID);
@@ -495,13 +542,26 @@ void SdlBackend::HandleWindowEvent(const SDL_WindowEvent& event)
     SdlWindow& window = fWindows[token];
     switch (event.event) {
     case SDL_WINDOWEVENT_MOVED:
-        if (!consume_expected(window.expectedMoves, event.data1, event.data2)) {
+        switch (window.moves.Classify(event.data1, event.data2)) {
+        case Expected::kUser:
             window.model.frame.OffsetTo(event.data1, event.data2);
             fServer.UserMoved(token, BPoint(event.data1, event.data2));
+            break;
+        case Expected::kSettling:
+            if (window.moves.TakeRetry()) {
+                int x = (int)lroundf(window.model.frame.left);
+                int y = (int)lroundf(window.model.frame.top);
+                window.moves.Request(x, y);
+                window.moves.TakeRetry();
+                SDL_SetWindowPosition(window.window, x, y);
+            }
+            break;
+        case Expected::kRequested:
+            break;
         }
         break;
     case SDL_WINDOWEVENT_SIZE_CHANGED:
-        if (!consume_expected(window.expectedSizes, event.data1, event.data2)) {
+        if (window.sizes.Classify(event.data1, event.data2) == Expected::kUser) {
             window.model.frame.right = window.model.frame.left + event.data1 - 1;
             window.model.frame.bottom = window.model.frame.top + event.data2 - 1;
             fServer.UserResized(token, event.data1 - 1, event.data2 - 1);

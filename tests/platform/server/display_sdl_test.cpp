@@ -1,0 +1,228 @@
+// The SDL backend on a real X server (Xvfb, with openbox as window manager):
+// a window appears with its title and size, shows its views' pixels, and keys
+// and moves of the user come back as the platform's messages.
+
+#include <View.h>
+#include <Window.h>
+
+#include <atomic>
+#include <cstdio>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "platform/server/display_test_support.h"
+#include "support/Process.h"
+
+using namespace display_test;
+
+namespace
+{
+
+const char* const kXvfb = "/usr/bin/Xvfb";
+const char* const kOpenbox = "/usr/bin/openbox";
+const char* const kXdotool = "/usr/bin/xdotool";
+const char* const kImport = "/usr/bin/import";
+
+bool exists(const std::string& path)
+{
+    struct stat info;
+    return stat(path.c_str(), &info) == 0;
+}
+
+// An X server of its own for this test program, with a window manager.
+class XServerEnvironment : public ApplicationEnvironment
+{
+public:
+    void SetUp() override
+    {
+        if (!exists(kXvfb) || !exists(kXdotool))
+            return;
+        for (int number = 40 + getpid() % 50; number < 140 && fDisplay.empty(); number++) {
+            std::string lock = "/tmp/.X" + std::to_string(number) + "-lock";
+            std::string socket = "/tmp/.X11-unix/X" + std::to_string(number);
+            if (exists(lock) || exists(socket))
+                continue;
+            std::string display = ":" + std::to_string(number);
+            if (!fServer.Start(kXvfb, {display, "-screen", "0", "1024x768x24", "-nolisten", "tcp"}))
+                return;
+            if (!WaitFor([&] { return exists(socket) || !fServer.IsRunning(); }) ||
+                !fServer.IsRunning())
+                return;
+            fDisplay = display;
+        }
+        if (fDisplay.empty())
+            return;
+        setenv("DISPLAY", fDisplay.c_str(), 1);
+        setenv("BE_DISPLAY", "sdl", 1);
+        unsetenv("WAYLAND_DISPLAY");
+        if (exists(kOpenbox)) {
+            fWindowManager.SetEnv("DISPLAY", fDisplay);
+            fWindowManager.Start(kOpenbox, {});
+            snooze(300000);
+        }
+        ApplicationEnvironment::SetUp();
+    }
+    void TearDown() override
+    {
+        if (!fDisplay.empty())
+            ApplicationEnvironment::TearDown();
+    }
+
+    // Empty when there is no X server to test on.
+    const std::string& Display() const { return fDisplay; }
+
+private:
+    Process fServer;
+    Process fWindowManager;
+    std::string fDisplay;
+};
+
+XServerEnvironment* const kEnvironment =
+    static_cast<XServerEnvironment*>(::testing::AddGlobalTestEnvironment(new XServerEnvironment));
+
+std::string xdotool(const std::vector<std::string>& arguments)
+{
+    std::string out;
+    std::string error;
+    int code = Process::Run(kXdotool, arguments, 10000, &out, &error);
+    EXPECT_EQ(0, code) << "xdotool " << arguments[0] << ": " << error;
+    return out;
+}
+
+class KeyWindow : public BWindow
+{
+public:
+    KeyWindow(BRect frame, const char* title)
+        : BWindow(frame, title, B_TITLED_WINDOW, B_NOT_RESIZABLE | B_NOT_ZOOMABLE)
+    {
+        SetLook(B_FLOATING_WINDOW_LOOK);
+    }
+    void MessageReceived(BMessage* message) override
+    {
+        if (message->what == B_UNMAPPED_KEY_DOWN) {
+            int32 key = 0;
+            message->FindInt32("key", &key);
+            std::lock_guard<std::mutex> guard(lock);
+            unmappedKeys.push_back(key);
+        }
+        BWindow::MessageReceived(message);
+    }
+    void FrameMoved(BPoint where) override
+    {
+        std::lock_guard<std::mutex> guard(lock);
+        moves.push_back(where);
+    }
+
+    std::mutex lock;
+    std::vector<int32> unmappedKeys;
+    std::vector<BPoint> moves;
+};
+
+class SdlDisplay : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        if (kEnvironment->Display().empty())
+            GTEST_SKIP() << "no Xvfb to run the SDL backend on";
+        static int windows = 0;
+        title = "VEK display test " + std::to_string(getpid()) + "-" + std::to_string(++windows);
+        window = new KeyWindow(BRect(100, 120, 410, 170), title.c_str());
+        BView* main = new BView(window->Bounds(), "bview", B_FOLLOW_ALL, B_WILL_DRAW);
+        main->SetViewColor(237, 242, 235, 0);
+        window->AddChild(main);
+        window->Show();
+        Settle(window);
+        ASSERT_STREQ("sdl", Display()->BackendName());
+        // A search can trip over a window that is going away meanwhile.
+        ASSERT_TRUE(WaitFor([&] {
+            std::string found;
+            Process::Run(kXdotool, {"search", "--name", title}, 10000, &found);
+            windowId = found.substr(0, found.find('\n'));
+            return !windowId.empty();
+        }));
+        ASSERT_FALSE(windowId.empty());
+    }
+    void TearDown() override
+    {
+        if (window != nullptr)
+            QuitWindow(window);
+    }
+
+    std::string title;
+    KeyWindow* window = nullptr;
+    std::string windowId;
+};
+
+TEST_F(SdlDisplay, AWindowAppearsWithItsTitleAndSizeAndPixels)
+{
+    std::string geometry = xdotool({"getwindowgeometry", windowId});
+    // The platform's frame is inclusive: 310 x 50 is 311 x 51 pixels.
+    EXPECT_NE(std::string::npos, geometry.find("Geometry: 311x51")) << geometry;
+    EXPECT_EQ(title + "\n", xdotool({"getwindowname", windowId}));
+
+    if (!exists(kImport))
+        return;
+    // The content area lies where Frame() says, decorations or not.
+    ASSERT_TRUE(window->Lock());
+    BRect frame = window->Frame();
+    window->Unlock();
+    auto screen_pixel = [&](int x, int y) {
+        std::string crop = "1x1+" + std::to_string(x) + "+" + std::to_string(y);
+        std::string pixel;
+        Process::Run(kImport, {"-window", "root", "-crop", crop, "-depth", "8", "txt:-"}, 10000,
+                     &pixel);
+        return pixel;
+    };
+    const std::string mainColor = "(237,242,235";
+    std::string corner;
+    EXPECT_TRUE(WaitFor(
+        [&] {
+            corner = screen_pixel((int)frame.left, (int)frame.top);
+            return corner.find(mainColor) != std::string::npos;
+        },
+        3000000))
+        << corner;
+    EXPECT_NE(std::string::npos, screen_pixel((int)frame.right, (int)frame.bottom).find(mainColor));
+    EXPECT_EQ(std::string::npos,
+              screen_pixel((int)frame.right + 1, (int)frame.bottom).find(mainColor));
+    EXPECT_EQ(std::string::npos, screen_pixel((int)frame.left, (int)frame.top - 1).find(mainColor));
+}
+
+TEST_F(SdlDisplay, TheLeftWindowsKeyArrivesAsAnUnmappedKey)
+{
+    xdotool({"windowactivate", "--sync", windowId});
+    ASSERT_TRUE(WaitFor([&] { return window->IsActive(); }));
+    xdotool({"key", "--clearmodifiers", "Super_L"});
+    EXPECT_TRUE(WaitFor([&] {
+        std::lock_guard<std::mutex> guard(window->lock);
+        return !window->unmappedKeys.empty();
+    }));
+    std::lock_guard<std::mutex> guard(window->lock);
+    ASSERT_FALSE(window->unmappedKeys.empty());
+    EXPECT_EQ(102, window->unmappedKeys[0]);
+}
+
+TEST_F(SdlDisplay, AMoveByTheWindowManagerReachesFrameMoved)
+{
+    snooze(1000000);
+    xdotool({"windowmove", windowId, "300", "200"});
+    ASSERT_TRUE(WaitFor([&] {
+        std::lock_guard<std::mutex> guard(window->lock);
+        return !window->moves.empty();
+    }));
+    ASSERT_TRUE(window->Lock());
+    BRect frame = window->Frame();
+    window->Unlock();
+    // Where exactly the content lands depends on the window manager's frame.
+    EXPECT_NE(100, frame.left);
+    EXPECT_NE(120, frame.top);
+    EXPECT_EQ(310, frame.Width());
+    EXPECT_EQ(50, frame.Height());
+}
+
+} // namespace
