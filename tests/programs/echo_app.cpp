@@ -1,7 +1,8 @@
 // An application for tests: registers the signature in $ECHO_APP_SIGNATURE and
 // prints what it receives. 'TEST' messages are counted and their "seq" field,
 // when there is one, checked to increase by one; 'DONE' prints the tally;
-// 'PING' is answered with 'PONG' at the return address.
+// 'PING' is answered with 'PONG' at its "reply_to" messenger, else its
+// return address.
 
 #include <Application.h>
 #include <Message.h>
@@ -62,7 +63,9 @@ public:
         case 'PING': {
             BMessage pong('PONG');
             pong.AddInt32("count", fCount);
-            status_t status = message->ReturnAddress().SendMessage(&pong);
+            BMessenger replyTo = message->ReturnAddress();
+            message->FindMessenger("reply_to", &replyTo);
+            status_t status = replyTo.SendMessage(&pong);
             printf("ping answered: %s\n", strerror(status));
             break;
         }

@@ -4,6 +4,7 @@
 #include <Application.h>
 #include <Message.h>
 #include <Messenger.h>
+#include <Roster.h>
 
 #include "app/AppSocket.h"
 #include "app/MessageFrame.h"
@@ -11,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <fstream>
 #include <string>
 #include <thread>
@@ -66,6 +68,34 @@ protected:
     {
         ASSERT_TRUE(process->Start(program));
         ASSERT_TRUE(process->WaitForStdout("ready pid=", kWait)) << process->Stderr();
+    }
+
+    // A copy of the echo application, to give launch flags of its own.
+    std::string CopyEcho(const std::string& name)
+    {
+        std::string copy = fRuntime + "/" + name;
+        std::ifstream source(kEchoApp, std::ios::binary);
+        std::ofstream(copy, std::ios::binary) << source.rdbuf();
+        EXPECT_EQ(0, chmod(copy.c_str(), 0755));
+        return copy;
+    }
+
+    void SetFlagsAttribute(const std::string& file, uint32 flags)
+    {
+        uint32 attribute[2] = {'APPF', flags};
+        ASSERT_EQ(0, setxattr(file.c_str(), "user.haiku.BEOS:APP_FLAGS", attribute,
+                              sizeof(attribute), 0));
+    }
+
+    void SetFlagsResource(const std::string& file, uint32 flags)
+    {
+        std::string rdef = file + ".rdef";
+        std::ofstream(rdef) << "resource 'APPF' 1 \"BEOS:APP_FLAGS\"\n    uint32 " << flags
+                            << "\nend\n";
+        std::string err;
+        ASSERT_EQ(
+            0, Process::Run(std::string(VEK_BUILD_DIR) + "/rc", {rdef, file}, kWait, nullptr, &err))
+            << err;
     }
 
     int Send(const std::vector<std::string>& arguments, std::string* err = nullptr)
@@ -145,14 +175,8 @@ TEST_F(ApplicationTest, MessagesFromOneSenderKeepTheirOrderAndSize)
 
 TEST_F(ApplicationTest, SecondStartOfSingleLaunchApplicationHandsOver)
 {
-    std::string copy = fRuntime + "/single_echo";
-    std::ifstream source(kEchoApp, std::ios::binary);
-    std::ofstream(copy, std::ios::binary) << source.rdbuf();
-    ASSERT_EQ(0, chmod(copy.c_str(), 0755));
-    // "BEOS:APP_FLAGS", type 'APPF', B_SINGLE_LAUNCH.
-    uint32 attribute[2] = {'APPF', 0};
-    ASSERT_EQ(0,
-              setxattr(copy.c_str(), "user.haiku.BEOS:APP_FLAGS", attribute, sizeof(attribute), 0));
+    std::string copy = CopyEcho("single_echo");
+    SetFlagsAttribute(copy, B_SINGLE_LAUNCH);
 
     Process first;
     StartEcho(&first, copy);
@@ -169,6 +193,88 @@ TEST_F(ApplicationTest, SecondStartOfSingleLaunchApplicationHandsOver)
     EXPECT_EQ(0, third.ExitCode());
     EXPECT_TRUE(first.WaitForStdout("argv 3 one two", kWait)) << first.Stdout();
     EXPECT_TRUE(first.IsRunning());
+}
+
+TEST_F(ApplicationTest, ExclusiveLaunchFromResourcesHandsOverToTheSignature)
+{
+    // Another executable holds the signature.
+    Process first;
+    StartEcho(&first);
+    std::string exclusive = CopyEcho("exclusive_echo");
+    SetFlagsResource(exclusive, B_EXCLUSIVE_LAUNCH);
+    Process second;
+    ASSERT_TRUE(second.Start(exclusive, {"given"}));
+    ASSERT_TRUE(second.Wait(kWait));
+    EXPECT_EQ(0, second.ExitCode()) << second.Stderr();
+    EXPECT_TRUE(first.WaitForStdout("argv 2 given", kWait)) << first.Stdout();
+
+    // The attribute comes before the resources: this one may run again.
+    SetFlagsAttribute(exclusive, B_MULTIPLE_LAUNCH);
+    Process third;
+    StartEcho(&third, exclusive);
+    EXPECT_TRUE(third.IsRunning());
+}
+
+TEST_F(ApplicationTest, ArgumentsArriveBeforeReadyToRun)
+{
+    Process echo;
+    ASSERT_TRUE(echo.Start(kEchoApp, {"alpha", "beta"}));
+    ASSERT_TRUE(echo.WaitForStdout("ready pid=", kWait));
+    EXPECT_EQ(0u, echo.Stdout().find("argv 3 alpha beta\nready pid="));
+}
+
+// Takes the echo application's answers.
+class PongLooper : public BLooper
+{
+public:
+    void MessageReceived(BMessage* message) override
+    {
+        if (message->what != 'PONG') {
+            BLooper::MessageReceived(message);
+            return;
+        }
+        fRemote = message->IsSourceRemote();
+        fGot = true;
+    }
+
+    std::atomic<bool> fGot{false};
+    std::atomic<bool> fRemote{false};
+};
+
+TEST_F(ApplicationTest, MessengersInMessagesReachLoopersOfTheSendingProcess)
+{
+    Process echo;
+    StartEcho(&echo);
+    // Our own application object gives this process a socket of its own.
+    BApplication self("application/x-vnd.test-messenger-owner");
+    ASSERT_EQ(B_OK, self.InitCheck());
+    auto* looper = new PongLooper;
+    looper->Run();
+    BMessage ping('PING');
+    ping.AddMessenger("reply_to", BMessenger(NULL, looper));
+    ASSERT_EQ(B_OK, BMessenger(kSignature).SendMessage(&ping));
+    for (int i = 0; i < 1000 && !looper->fGot; i++)
+        usleep(10000);
+    EXPECT_TRUE(looper->fGot);
+    EXPECT_TRUE(looper->fRemote);
+    EXPECT_TRUE(echo.WaitForStdout("ping answered: No error", kWait)) << echo.Stdout();
+    ASSERT_TRUE(looper->Lock());
+    looper->Quit();
+}
+
+TEST_F(ApplicationTest, AnUnsafeSocketFolderIsRefused)
+{
+    std::string folder = fRuntime + "/be-applications";
+    ASSERT_EQ(0, mkdir(folder.c_str(), 0755));
+    Process echo;
+    StartEcho(&echo);
+    EXPECT_NE(std::string::npos,
+              echo.Stderr().find("no folder for application sockets: Operation not allowed"))
+        << echo.Stderr();
+    std::string err;
+    EXPECT_EQ(1, Send({kSignature, "TEST"}, &err));
+    struct stat info;
+    EXPECT_NE(0, stat(SignatureSocket(kSignature).c_str(), &info));
 }
 
 TEST_F(ApplicationTest, MultipleLaunchRunsAgainAndTheSignatureStaysWithTheFirst)
