@@ -16,6 +16,12 @@ BHandler::BHandler(const char* name)
 
 BHandler::~BHandler()
 {
+    // A looper's own handler entry is cleared by the looper's destructor.
+    if (fLooper != NULL && LockLooper()) {
+        BLooper* looper = fLooper;
+        looper->RemoveHandler(this);
+        looper->Unlock();
+    }
     LooperRegistry::Default().RemoveHandler(fToken);
 }
 

@@ -180,9 +180,11 @@ TEST_F(HandlerTest, MessagesReachTheirTargetsAndUnknownOnesAreAnswered)
     delete second;
     EXPECT_FALSE(toSecond.IsValid());
 
-    ASSERT_TRUE(looper->Lock());
-    looper->Quit();
+    // A handler deleted while it belongs to a looper leaves it first.
     delete first;
+    ASSERT_TRUE(looper->Lock());
+    EXPECT_EQ(1, looper->CountHandlers());
+    looper->Quit();
 }
 
 TEST_F(HandlerTest, SynchronousRepliesWithinTheProcess)
