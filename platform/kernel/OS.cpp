@@ -1,6 +1,7 @@
 #include <OS.h>
 
 #include <errno.h>
+#include <stdio.h>
 #include <sys/syscall.h>
 #include <time.h>
 #include <unistd.h>
@@ -28,4 +29,11 @@ thread_id find_thread(const char* name)
         return B_NAME_NOT_FOUND;
     static thread_local thread_id self = (thread_id)syscall(SYS_gettid);
     return self;
+}
+
+// Standard output is line-buffered, also into a pipe or a file, so that trace
+// lines reach a reader as they happen. This must run before anything prints.
+__attribute__((constructor)) static void line_buffered_stdout()
+{
+    setvbuf(stdout, NULL, _IOLBF, 0);
 }
