@@ -60,6 +60,14 @@ private:
     int fSockets[2] = {-1, -1};
 };
 
+// A reader that waited for bytes that never come fails instead of hanging.
+class SocketReaderTest : public ::testing::Test
+{
+protected:
+    void SetUp() override { alarm(60); }
+    void TearDown() override { alarm(0); }
+};
+
 std::vector<char> FrameOf(const BMessage& message, MessageFrame::Header header = {})
 {
     std::vector<char> frame;
@@ -74,7 +82,7 @@ ReadResult ReadOne(int socket, std::unique_ptr<BMessage>* message, std::string* 
     return MessageFrame::Read(socket, header != nullptr ? header : &ignored, message, reason);
 }
 
-TEST(SocketReaderTest, FramesRoundTripWithTheirDeliveryData)
+TEST_F(SocketReaderTest, FramesRoundTripWithTheirDeliveryData)
 {
     SocketPair pair;
     BMessage message('RFID');
@@ -117,7 +125,7 @@ TEST(SocketReaderTest, FramesRoundTripWithTheirDeliveryData)
     writer.join();
 }
 
-TEST(SocketReaderTest, TruncatedFramesAreMalformed)
+TEST_F(SocketReaderTest, TruncatedFramesAreMalformed)
 {
     BMessage message('TEST');
     message.AddString("text", "some text to cut short");
@@ -137,7 +145,7 @@ TEST(SocketReaderTest, TruncatedFramesAreMalformed)
     }
 }
 
-TEST(SocketReaderTest, BadHeadersAreRefusedBeforeReadingTheBody)
+TEST_F(SocketReaderTest, BadHeadersAreRefusedBeforeReadingTheBody)
 {
     struct Case {
         uint32 magic;
@@ -163,7 +171,7 @@ TEST(SocketReaderTest, BadHeadersAreRefusedBeforeReadingTheBody)
     }
 }
 
-TEST(SocketReaderTest, GarbledMessageDataIsRefused)
+TEST_F(SocketReaderTest, GarbledMessageDataIsRefused)
 {
     BMessage message('TEST');
     message.AddString("text", "hello");
@@ -206,7 +214,7 @@ TEST(SocketReaderTest, GarbledMessageDataIsRefused)
     writer.join();
 }
 
-TEST(SocketReaderTest, EncodeRefusesWhatTheReaderWouldRefuse)
+TEST_F(SocketReaderTest, EncodeRefusesWhatTheReaderWouldRefuse)
 {
     std::string huge(MessageFrame::kMaxMessageSize, 'y');
     BMessage message('TEST');
