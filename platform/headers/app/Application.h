@@ -24,7 +24,10 @@ class PulseTimer;
 } // namespace BPrivate
 
 // The application object: registers its signature so that other programs can
-// send it messages, and runs its loop on the thread that calls Run().
+// send it messages, and runs its loop on the thread that calls Run(), which
+// should be the thread that built it (it holds the lock until then). A second
+// start of a single-launch application hands over to the running one and exits
+// in the constructor. SIGINT and SIGTERM become B_QUIT_REQUESTED.
 class BApplication : public BLooper
 {
 public:
@@ -35,9 +38,12 @@ public:
     status_t InitCheck() const;
 
     virtual thread_id Run();
+    // Ends the loop; from another thread it does not wait for that.
     virtual void Quit();
+    // Asks the windows in creation order; quits each that agrees.
     virtual bool QuitRequested();
     virtual void DispatchMessage(BMessage* message, BHandler* handler);
+    // B_SILENT_RELAUNCH posts each window B_WINDOW_ACTIVATED ("active" true).
     virtual void MessageReceived(BMessage* message);
 
     virtual void ReadyToRun();
