@@ -133,6 +133,31 @@ TEST(BitmapTest, SetBitsCopiesTheSameSpaceAtAnOffset)
     EXPECT_EQ(bits[15], 8);
 }
 
+TEST(BitmapTest, ImportBitsHonoursTheSourceRowSize)
+{
+    // Three B_CMAP8 pixels a row: the bitmap pads to 4, the source to 6.
+    BBitmap bitmap(BRect(0, 0, 2, 2), B_CMAP8);
+    const uint8 source[] = {1, 2, 3, 90, 90, 90, 4, 5, 6, 90, 90, 90, 7, 8, 9};
+    ASSERT_EQ(bitmap.ImportBits(source, sizeof(source), 6, 0, B_CMAP8), B_OK);
+    const uint8* bits = static_cast<const uint8*>(bitmap.Bits());
+    const uint8 expected[] = {1, 2, 3, 0, 4, 5, 6, 0, 7, 8, 9, 0};
+    EXPECT_EQ(memcmp(bits, expected, sizeof(expected)), 0);
+
+    // An offset into a row's padding starts with the next row.
+    BBitmap padded(BRect(0, 0, 2, 2), B_CMAP8);
+    ASSERT_EQ(padded.ImportBits(source, sizeof(source), 6, 3, B_CMAP8), B_OK);
+    const uint8* paddedBits = static_cast<const uint8*>(padded.Bits());
+    const uint8 shifted[] = {0, 0, 0, 0, 1, 2, 3, 0, 4, 5, 6, 0};
+    EXPECT_EQ(memcmp(paddedBits, shifted, sizeof(shifted)), 0);
+
+    // The same with a conversion: rows of 3 RGB24 pixels padded to 12 by the caller.
+    BBitmap colour(BRect(0, 0, 1, 1), B_RGBA32);
+    const uint8 rgb[] = {10, 20, 30, 40, 50, 60, 0, 0, 0, 0, 0, 0, 70, 80, 90, 11, 12, 13};
+    ASSERT_EQ(colour.ImportBits(rgb, sizeof(rgb), 12, 0, B_RGB24), B_OK);
+    const uint8 rgba[] = {10, 20, 30, 255, 40, 50, 60, 255, 70, 80, 90, 255, 11, 12, 13, 255};
+    EXPECT_EQ(memcmp(colour.Bits(), rgba, sizeof(rgba)), 0);
+}
+
 TEST(BitmapTest, IndexedPicturesConvertThroughTheSystemColours)
 {
     const color_map* map = system_colors();
