@@ -29,6 +29,9 @@ public:
     virtual void WindowPresented(int32 token, BRect rect) {}
     virtual void WindowActivated(int32 token) {}
     virtual void ClipboardSet(const std::string& text) {}
+    // The system's clipboard text; false when the backend has no clipboard of
+    // its own (the server's copy is then the clipboard).
+    virtual bool ClipboardGet(std::string* text) { return false; }
 
     // Headless: activation follows the model, since no window manager does it.
     virtual bool ManagesFocus() const { return false; }

@@ -400,6 +400,15 @@ void DisplayServer::SetClipboardText(const char* text, size_t length)
 
 std::string DisplayServer::ClipboardText() const
 {
+    DisplayBackend* backend;
+    {
+        std::lock_guard<std::mutex> guard(fLock);
+        backend = fBackend.get();
+    }
+    // Not under the lock: the backend's thread may need it meanwhile.
+    std::string text;
+    if (backend != nullptr && backend->ClipboardGet(&text))
+        return text;
     std::lock_guard<std::mutex> guard(fLock);
     return fClipboard;
 }

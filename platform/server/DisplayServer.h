@@ -64,6 +64,7 @@ public:
     void Present(int32 token, const Canvas& canvas, BRect rect);
     void ActivateWindow(int32 token);
     void SetClipboardText(const char* text, size_t length);
+    std::string ClipboardText() const;
     uint32 Modifiers() const;
 
     // As if the user did it. Points are in window coordinates unless named
@@ -88,7 +89,6 @@ public:
     bool ReadPixel(int32 token, int32 x, int32 y, rgb_color* color) const;
     // Copies the window's pixels (B, G, R, A bytes) into `pixels`.
     bool CopyPixels(int32 token, std::vector<uint32>* pixels, int32* width, int32* height) const;
-    std::string ClipboardText() const;
 
 private:
     struct Window {

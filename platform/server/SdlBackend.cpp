@@ -8,9 +8,11 @@
 #include <SDL.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <deque>
 #include <functional>
 #include <future>
@@ -220,6 +222,20 @@ public:
     {
         Queue([text] { SDL_SetClipboardText(text.c_str()); });
     }
+    bool ClipboardGet(std::string* text) override
+    {
+        auto result = std::make_shared<std::promise<std::string>>();
+        std::future<std::string> answer = result->get_future();
+        Queue([result] {
+            char* clipboard = SDL_GetClipboardText();
+            result->set_value(clipboard != nullptr ? clipboard : "");
+            SDL_free(clipboard);
+        });
+        if (answer.wait_for(std::chrono::seconds(2)) != std::future_status::ready)
+            return false;
+        *text = answer.get();
+        return true;
+    }
 
 private:
     void Run(std::promise<bool>* started);
@@ -325,6 +341,16 @@ void SdlBackend::Run(std::promise<bool>* started)
     // window surface would make SDL recreate the windows it has shown.
     SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
     if (SDL_Init(SDL_INIT_VIDEO) != 0) {
+        started->set_value(false);
+        return;
+    }
+    // Without a desktop SDL falls back to drivers that show nothing or take
+    // over the console; those count as no display unless asked for by name.
+    const char* driver = SDL_GetCurrentVideoDriver();
+    bool desktop =
+        driver != nullptr && (strcmp(driver, "x11") == 0 || strcmp(driver, "wayland") == 0);
+    if (!desktop && getenv("SDL_VIDEODRIVER") == nullptr) {
+        SDL_Quit();
         started->set_value(false);
         return;
     }

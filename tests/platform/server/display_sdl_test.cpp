@@ -103,13 +103,30 @@ public:
     }
     void MessageReceived(BMessage* message) override
     {
-        if (message->what == B_UNMAPPED_KEY_DOWN) {
-            int32 key = 0;
-            message->FindInt32("key", &key);
+        {
             std::lock_guard<std::mutex> guard(lock);
-            unmappedKeys.push_back(key);
+            received.push_back(*message);
+            if (message->what == B_UNMAPPED_KEY_DOWN) {
+                int32 key = 0;
+                message->FindInt32("key", &key);
+                unmappedKeys.push_back(key);
+            }
         }
         BWindow::MessageReceived(message);
+    }
+    // The first message received with the code, waiting for it a while.
+    bool WaitForMessage(uint32 what, BMessage* found)
+    {
+        return WaitFor([&] {
+            std::lock_guard<std::mutex> guard(lock);
+            for (const BMessage& message : received) {
+                if (message.what == what) {
+                    *found = message;
+                    return true;
+                }
+            }
+            return false;
+        });
     }
     void FrameMoved(BPoint where) override
     {
@@ -118,6 +135,7 @@ public:
     }
 
     std::mutex lock;
+    std::vector<BMessage> received;
     std::vector<int32> unmappedKeys;
     std::vector<BPoint> moves;
 };
@@ -205,6 +223,53 @@ TEST_F(SdlDisplay, TheLeftWindowsKeyArrivesAsAnUnmappedKey)
     std::lock_guard<std::mutex> guard(window->lock);
     ASSERT_FALSE(window->unmappedKeys.empty());
     EXPECT_EQ(102, window->unmappedKeys[0]);
+}
+
+TEST_F(SdlDisplay, TypingClicksAndTheWheelArriveWithTheirFields)
+{
+    xdotool({"windowactivate", "--sync", windowId});
+    ASSERT_TRUE(WaitFor([&] { return window->IsActive(); }));
+    // No view has focus: keys reach the window's own handler.
+    xdotool({"key", "--clearmodifiers", "q"});
+    BMessage key;
+    ASSERT_TRUE(window->WaitForMessage(B_KEY_DOWN, &key));
+    int32 code = 0;
+    const char* bytes = nullptr;
+    int32 raw = 0;
+    EXPECT_EQ(B_OK, key.FindInt32("key", &code));
+    EXPECT_EQ(0x27, code);
+    EXPECT_EQ(B_OK, key.FindString("bytes", &bytes));
+    EXPECT_STREQ("q", bytes);
+    EXPECT_EQ(B_OK, key.FindInt32("raw_char", &raw));
+    EXPECT_EQ('q', raw);
+
+    // Over the view: it passes them on to the window.
+    xdotool({"mousemove", "--window", windowId, "30", "20", "click", "1"});
+    BMessage down;
+    ASSERT_TRUE(window->WaitForMessage(B_MOUSE_DOWN, &down));
+    BPoint where;
+    int32 buttons = 0;
+    EXPECT_EQ(B_OK, down.FindPoint("where", &where));
+    EXPECT_EQ(BPoint(30, 20), where);
+    EXPECT_EQ(B_OK, down.FindInt32("buttons", &buttons));
+    EXPECT_EQ(B_PRIMARY_MOUSE_BUTTON, buttons);
+    EXPECT_TRUE(down.HasInt32("clicks"));
+    BMessage up;
+    EXPECT_TRUE(window->WaitForMessage(B_MOUSE_UP, &up));
+
+    // Button 5 is a notch of the wheel towards the user: +1 on the platform.
+    xdotool({"click", "5"});
+    BMessage wheel;
+    ASSERT_TRUE(window->WaitForMessage(B_MOUSE_WHEEL_CHANGED, &wheel));
+    float delta = 0;
+    EXPECT_EQ(B_OK, wheel.FindFloat("be:wheel_delta_y", &delta));
+    EXPECT_EQ(1.0f, delta);
+}
+
+TEST_F(SdlDisplay, TheClipboardHoldsWhatWasCopied)
+{
+    Display()->SetClipboardText("tag A1B2", 8);
+    EXPECT_EQ("tag A1B2", Display()->ClipboardText());
 }
 
 TEST_F(SdlDisplay, AMoveByTheWindowManagerReachesFrameMoved)
