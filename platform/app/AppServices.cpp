@@ -123,8 +123,9 @@ bool AppServices::IsListening(const std::string& path) const
     return false;
 }
 
-status_t AppServices::Start(std::function<void(int socket)> serveConnection,
-                            std::function<void()> quitRequest)
+status_t AppServices::Start(
+    std::function<void(int socket, const std::atomic<bool>& stopping)> serveConnection,
+    std::function<void()> quitRequest)
 {
     fServe = std::move(serveConnection);
     fQuitRequest = std::move(quitRequest);
@@ -220,7 +221,7 @@ void AppServices::Accept(int listener)
     connection.socket = socket;
     try {
         connection.reader = std::thread([this, &connection] {
-            fServe(connection.socket);
+            fServe(connection.socket, fStopping);
             // The peer learns at once; the descriptor goes at the next reaping.
             shutdown(connection.socket, SHUT_RDWR);
             connection.done = true;

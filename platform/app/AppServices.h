@@ -39,8 +39,10 @@ public:
     // Starts accepting connections: each is served on a thread of its own by
     // serveConnection, which returns when the peer is done. quitRequest is
     // called on the accepting thread for SIGINT and SIGTERM.
-    status_t Start(std::function<void(int socket)> serveConnection,
-                   std::function<void()> quitRequest);
+    // serveConnection should give up waiting once stopping is set.
+    status_t
+    Start(std::function<void(int socket, const std::atomic<bool>& stopping)> serveConnection,
+          std::function<void()> quitRequest);
 
     static constexpr int kMaxConnections = 64;
 
@@ -65,7 +67,7 @@ private:
     std::thread fAcceptor;
     std::mutex fConnectionsLock;
     std::list<Connection> fConnections;
-    std::function<void(int)> fServe;
+    std::function<void(int, const std::atomic<bool>&)> fServe;
     std::function<void()> fQuitRequest;
     std::atomic<bool> fStopping{false};
 };

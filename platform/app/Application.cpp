@@ -42,6 +42,8 @@ namespace
 {
 
 constexpr bigtime_t kHandOverTimeout = 5000000;
+// How often a reader waiting for room in a queue checks that it should go on.
+constexpr bigtime_t kDeliveryRetry = 200000;
 
 std::vector<std::string> CommandLine()
 {
@@ -211,8 +213,9 @@ status_t BApplication::Register(const std::vector<std::string>& arguments)
         services->ListenOn(executablePath);
     services->UnlockFolder();
 
-    status = services->Start([this](int socket) { ReadConnection(socket); },
-                             [this] { PostQuitRequest(); });
+    status = services->Start(
+        [this](int socket, const std::atomic<bool>& stopping) { ReadConnection(socket, stopping); },
+        [this] { PostQuitRequest(); });
     if (status != B_OK)
         return status;
     fServices = std::move(services);
@@ -239,7 +242,7 @@ void BApplication::HandOver(const std::string& runningPath,
             (long)team, strerror(status));
 }
 
-void BApplication::ReadConnection(int socket)
+void BApplication::ReadConnection(int socket, const std::atomic<bool>& stopping)
 {
     uid_t user;
     team_id peer = -1;
@@ -269,11 +272,15 @@ void BApplication::ReadConnection(int socket)
         message->fWasDelivered = false;
         message->fSourceRemote = true;
         message->fReplyTo.SetTo(header.replyPort, header.replyToken, header.replyTeam, false);
-        status_t status = LooperRegistry::Default().Deliver(header.targetPort, std::move(message),
-                                                            B_INFINITE_TIMEOUT);
+        // Waits while the target's queue is full, which holds the sender back.
+        status_t status;
+        do {
+            status = LooperRegistry::Default().Deliver(header.targetPort, std::move(message),
+                                                       kDeliveryRetry);
+        } while (status == B_TIMED_OUT && !stopping);
         if (status == B_OK)
             continue;
-        if (header.targetPort == fPort->Id())
+        if (stopping || header.targetPort == fPort->Id())
             return;
         fprintf(stderr, "BApplication: dropped a message from process %ld for port %ld: %s\n",
                 (long)peer, (long)header.targetPort, strerror(status));

@@ -111,7 +111,7 @@ BLooper* LooperRegistry::LooperForThread(thread_id thread) const
     return nullptr;
 }
 
-status_t LooperRegistry::Deliver(port_id id, std::unique_ptr<BMessage> message, bigtime_t timeout)
+status_t LooperRegistry::Deliver(port_id id, std::unique_ptr<BMessage>&& message, bigtime_t timeout)
 {
     std::shared_ptr<MessagePort> port;
     std::shared_ptr<LooperState> state;

@@ -51,8 +51,9 @@ public:
 
     // Queues a message on a port of this process. A poster that the looper
     // would wait for (its own thread, or the thread holding its lock) never
-    // waits. B_BAD_PORT_ID when there is no such port.
-    status_t Deliver(port_id port, std::unique_ptr<BMessage> message, bigtime_t timeout);
+    // waits. B_BAD_PORT_ID when there is no such port. The message is taken
+    // only on success.
+    status_t Deliver(port_id port, std::unique_ptr<BMessage>&& message, bigtime_t timeout);
 
     int32 AddHandler(BHandler* handler);
     void RemoveHandler(int32 token);

@@ -28,7 +28,7 @@ MessagePort::MessagePort(port_id id, int32 capacity)
 {
 }
 
-status_t MessagePort::Post(std::unique_ptr<BMessage> message, bigtime_t timeout,
+status_t MessagePort::Post(std::unique_ptr<BMessage>&& message, bigtime_t timeout,
                            bool mayExceedCapacity)
 {
     if (message == nullptr)

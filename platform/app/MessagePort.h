@@ -25,8 +25,9 @@ public:
 
     // B_OK, B_WOULD_BLOCK (full, timeout 0), B_TIMED_OUT, or B_BAD_PORT_ID once
     // closed. With mayExceedCapacity the message is queued even when full: for
-    // posters that the looper would otherwise wait for.
-    status_t Post(std::unique_ptr<BMessage> message, bigtime_t timeout,
+    // posters that the looper would otherwise wait for. The message is taken
+    // only on success, so that the caller may try again.
+    status_t Post(std::unique_ptr<BMessage>&& message, bigtime_t timeout,
                   bool mayExceedCapacity = false);
 
     // The oldest message, waiting up to the timeout; NULL when it timed out or

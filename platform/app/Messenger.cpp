@@ -206,6 +206,8 @@ status_t BMessenger::SendMessage(BMessage* message, BMessage* reply, bigtime_t d
             reply->fIsReply = true;
         }
     }
+    // A late reply finds the port closed instead of waiting for room in it.
+    replyPort->Close();
     registry.RemoveReplyPort(replyPort->Id());
     return status;
 }

@@ -14,6 +14,7 @@
 
 #include <atomic>
 #include <fstream>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -227,6 +228,11 @@ TEST_F(ApplicationTest, ArgumentsArriveBeforeReadyToRun)
 class PongLooper : public BLooper
 {
 public:
+    PongLooper(int32 capacity = B_LOOPER_PORT_DEFAULT_CAPACITY)
+        : BLooper("pong", B_NORMAL_PRIORITY, capacity)
+    {
+    }
+
     void MessageReceived(BMessage* message) override
     {
         if (message->what != 'PONG') {
@@ -259,6 +265,25 @@ TEST_F(ApplicationTest, MessengersInMessagesReachLoopersOfTheSendingProcess)
     EXPECT_TRUE(looper->fRemote);
     EXPECT_TRUE(echo.WaitForStdout("ping answered: No error", kWait)) << echo.Stdout();
     ASSERT_TRUE(looper->Lock());
+    looper->Quit();
+}
+
+TEST_F(ApplicationTest, ClosingTheApplicationDoesNotWaitForAFullLooper)
+{
+    Process echo;
+    StartEcho(&echo);
+    auto self = std::make_unique<BApplication>("application/x-vnd.test-full-looper");
+    ASSERT_EQ(B_OK, self->InitCheck());
+    // Never runs, and holds one message: the answers pile up in our reader.
+    auto* looper = new PongLooper(1);
+    BMessage ping('PING');
+    ping.AddMessenger("reply_to", BMessenger(NULL, looper));
+    BMessenger echoApp(kSignature);
+    for (int i = 0; i < 5; i++)
+        ASSERT_EQ(B_OK, echoApp.SendMessage(&ping));
+    ASSERT_TRUE(echo.WaitForStdout("ping answered", kWait));
+    usleep(100000);
+    self.reset();
     looper->Quit();
 }
 
