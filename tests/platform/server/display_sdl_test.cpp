@@ -11,11 +11,13 @@
 #include <string>
 #include <vector>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include "platform/server/display_test_support.h"
 #include "support/Process.h"
+#include "support/ScratchDir.h"
 
 using namespace display_test;
 
@@ -26,6 +28,8 @@ const char* const kXvfb = "/usr/bin/Xvfb";
 const char* const kOpenbox = "/usr/bin/openbox";
 const char* const kXdotool = "/usr/bin/xdotool";
 const char* const kImport = "/usr/bin/import";
+const char* const kXprop = "/usr/bin/xprop";
+const char* const kShowWindowVariable = "VEK_TEST_SHOW_WINDOW";
 
 bool exists(const std::string& path)
 {
@@ -39,6 +43,8 @@ class XServerEnvironment : public ApplicationEnvironment
 public:
     void SetUp() override
     {
+        if (const char* title = getenv(kShowWindowVariable))
+            ShowWindowAndWait(title);
         if (!exists(kXvfb) || !exists(kXdotool))
             return;
         for (int number = 40 + getpid() % 50; number < 140 && fDisplay.empty(); number++) {
@@ -76,6 +82,18 @@ public:
     const std::string& Display() const { return fDisplay; }
 
 private:
+    // A copy of this program, run by a test on the test's display, shows a
+    // window until it is ended.
+    void ShowWindowAndWait(const char* title)
+    {
+        setenv("BE_DISPLAY", "sdl", 1);
+        ApplicationEnvironment::SetUp();
+        BWindow* window = new BWindow(BRect(50, 50, 149, 99), title, B_TITLED_WINDOW, 0);
+        window->Show();
+        snooze(20000000);
+        std::_Exit(0);
+    }
+
     Process fServer;
     Process fWindowManager;
     std::string fDisplay;
@@ -264,6 +282,58 @@ TEST_F(SdlDisplay, TypingClicksAndTheWheelArriveWithTheirFields)
     float delta = 0;
     EXPECT_EQ(B_OK, wheel.FindFloat("be:wheel_delta_y", &delta));
     EXPECT_EQ(1.0f, delta);
+}
+
+TEST_F(SdlDisplay, AnIdleWindowUsesNoProcessorTime)
+{
+    // Let the window settle first.
+    snooze(300000);
+    struct rusage before;
+    struct rusage after;
+    getrusage(RUSAGE_SELF, &before);
+    snooze(1000000);
+    getrusage(RUSAGE_SELF, &after);
+    auto micros = [](const struct rusage& usage) {
+        return (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1000000LL +
+               usage.ru_utime.tv_usec + usage.ru_stime.tv_usec;
+    };
+    EXPECT_LT(micros(after) - micros(before), 50000);
+}
+
+TEST_F(SdlDisplay, TheWindowIconIsTheExecutablesLargeIcon)
+{
+    if (!exists(kXprop))
+        GTEST_SKIP() << "no xprop";
+    // This program has no resources: its window has no icon of that size.
+    std::string properties;
+    Process::Run(kXprop, {"-id", windowId, "_NET_WM_ICON"}, 10000, &properties);
+    EXPECT_EQ(std::string::npos, properties.find("Icon (32 x 32)"));
+
+    // A copy with the program's resources attached shows their 32 x 32 icon.
+    ScratchDir scratch;
+    std::string copy = scratch / "iconic";
+    std::string self = "/proc/" + std::to_string(getpid()) + "/exe";
+    ASSERT_EQ(0, Process::Run("/bin/cp", {self, copy}, 10000));
+    std::string error;
+    ASSERT_EQ(0, Process::Run(std::string(VEK_BUILD_DIR) + "/rc",
+                              {std::string(VEK_SOURCE_DIR) + "/resources/VEK.rdef", copy}, 10000,
+                              nullptr, &error))
+        << error;
+    std::string iconTitle = title + " with icon";
+    Process child;
+    child.SetEnv(kShowWindowVariable, iconTitle);
+    ASSERT_TRUE(child.Start(copy, {}));
+    std::string iconWindow;
+    ASSERT_TRUE(WaitFor([&] {
+        std::string found;
+        Process::Run(kXdotool, {"search", "--name", iconTitle}, 10000, &found);
+        iconWindow = found.substr(0, found.find('\n'));
+        return !iconWindow.empty();
+    })) << child.Stderr();
+    EXPECT_TRUE(WaitFor([&] {
+        Process::Run(kXprop, {"-id", iconWindow, "_NET_WM_ICON"}, 10000, &properties);
+        return properties.find("Icon (32 x 32)") != std::string::npos;
+    }));
 }
 
 TEST_F(SdlDisplay, TheClipboardHoldsWhatWasCopied)
