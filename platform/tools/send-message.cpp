@@ -10,6 +10,7 @@
 
 #include <errno.h>
 #include <math.h>
+#include <signal.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -189,6 +190,9 @@ int main(int argc, char** argv)
     std::unique_ptr<BApplication> self;
     if (wantsSelf) {
         self = std::make_unique<BApplication>("application/x-vnd.Be-cmd-send-message");
+        // Its loop never runs: an interrupt should end the tool, not queue a quit request.
+        signal(SIGINT, SIG_DFL);
+        signal(SIGTERM, SIG_DFL);
         for (int32 i = 0; i < message.CountNames(B_ANY_TYPE); i++) {
             char* name;
             type_code type;
