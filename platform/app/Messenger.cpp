@@ -10,6 +10,7 @@
 #include "app/MessagePort.h"
 #include "app/RemoteLinks.h"
 
+#include <cstddef>
 #include <system_error>
 #include <thread>
 
@@ -34,6 +35,10 @@ BMessenger::BMessenger()
     : fPort(-1), fHandlerToken(LooperRegistry::kNoHandlerToken), fTeam(-1), fReserved{0, 0},
       fPreferredTarget(false), fPadding{0, 0, 0}
 {
+    // Messages carry messengers as these bytes.
+    static_assert(sizeof(BMessenger) == 24);
+    static_assert(offsetof(BMessenger, fHandlerToken) == 4 && offsetof(BMessenger, fTeam) == 8);
+    static_assert(offsetof(BMessenger, fPreferredTarget) == 20);
 }
 
 BMessenger::BMessenger(const char* signature, team_id team, status_t* result) : BMessenger()
