@@ -286,6 +286,42 @@ TEST_F(Drawing, DrawDrawsOverTheViewColourClippedToTheView)
     EXPECT_EQ(draws + 1, view->draws);
 }
 
+TEST_F(Drawing, TextIsDrawnInTheHighColourAtItsBaseline)
+{
+    BView* view = new BView(BRect(0, 0, 99, 29), "text", B_FOLLOW_NONE, 0);
+    view->SetViewColor(255, 255, 255);
+    main->AddChild(view);
+    view->SetFontSize(20);
+    font_height height;
+    view->GetFontHeight(&height);
+    EXPECT_GT(height.ascent, 5);
+    float width = view->StringWidth("MMMM");
+    EXPECT_GT(width, 20);
+    EXPECT_EQ(view->StringWidth("MM"), view->StringWidth("MMMM", 2));
+    EXPECT_EQ(0, view->StringWidth(NULL));
+
+    // Outside an update the text goes onto the screen at once.
+    view->SetHighColor(200, 0, 0);
+    view->DrawString("MMMM", BPoint(2, 22));
+    EXPECT_EQ(BPoint(2 + width, 22), view->PenLocation());
+    view->Flush();
+    int32 token = TokenOf(window);
+    int red = 0;
+    int outside = 0;
+    for (int32 y = 0; y < 30; y++) {
+        for (int32 x = 0; x < 100; x++) {
+            rgb_color color;
+            Display()->ReadPixel(token, x, y, &color);
+            bool inked = color.red > 150 && color.green < 100;
+            if (inked && (x < 2 || x > 2 + width + 1 || y > 22 + height.descent + 1))
+                outside++;
+            red += inked ? 1 : 0;
+        }
+    }
+    EXPECT_GT(red, 20);
+    EXPECT_EQ(0, outside);
+}
+
 TEST_F(Drawing, ViewsFollowTheWindowsResize)
 {
     BBitmap* bitmap = make_pattern_bitmap();

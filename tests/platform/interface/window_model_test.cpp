@@ -211,6 +211,53 @@ TEST(WindowModel, MinimizeIsUndoneOnceHidingWinsAndShowDoesNotRestore)
     window->Quit();
 }
 
+class ActivationWindow : public BWindow
+{
+public:
+    ActivationWindow(BRect frame) : BWindow(frame, "Activation", B_TITLED_WINDOW, 0) {}
+    void WindowActivated(bool active) override { activations.push_back(active); }
+    std::vector<bool> activations;
+};
+
+TEST(WindowModel, AShownWindowIsActivatedAndDeactivatedByTheNext)
+{
+    ActivationWindow* first = new ActivationWindow(BRect(0, 0, 99, 99));
+    ActivationWindow* second = new ActivationWindow(BRect(200, 0, 299, 99));
+    first->Show();
+    Settle(first);
+    ASSERT_TRUE(first->Lock());
+    EXPECT_TRUE(first->IsActive());
+    EXPECT_EQ(std::vector<bool>{true}, first->activations);
+    first->Unlock();
+
+    second->Show();
+    Settle(second);
+    Settle(first);
+    ASSERT_TRUE(first->Lock());
+    EXPECT_FALSE(first->IsActive());
+    EXPECT_EQ((std::vector<bool>{true, false}), first->activations);
+    first->Activate();
+    first->Unlock();
+    Settle(first);
+    Settle(second);
+    ASSERT_TRUE(second->Lock());
+    EXPECT_FALSE(second->IsActive());
+    EXPECT_EQ((std::vector<bool>{true, false}), second->activations);
+    // A minimised window gives up activation; a click on a window takes it.
+    second->Unlock();
+    ASSERT_TRUE(first->Lock());
+    first->Minimize(true);
+    first->Unlock();
+    Settle(first);
+    EXPECT_FALSE(ModelOf(first).active);
+    Display()->UserMouseButton(TokenOf(second), BPoint(5, 5), B_PRIMARY_MOUSE_BUTTON, true, 1);
+    Settle(second);
+    ASSERT_TRUE(second->Lock());
+    EXPECT_TRUE(second->IsActive());
+    second->Quit();
+    QuitWindow(first);
+}
+
 TEST(WindowModel, UserMovesAndResizesReachTheHooks)
 {
     RecordingWindow* window = new RecordingWindow(BRect(10, 10, 209, 109));
