@@ -1,0 +1,104 @@
+// Where applications' sockets go: one private folder, names that stay inside
+// it, fit a socket address, and ignore the case of the signature.
+
+#include <Application.h>
+#include <Messenger.h>
+
+#include "app/AppSocket.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+using BPrivate::AppSocket;
+
+namespace
+{
+
+class AppSocketTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        alarm(60);
+        char folder[] = "/tmp/app-socket-XXXXXX";
+        ASSERT_NE(nullptr, mkdtemp(folder));
+        fRuntime = folder;
+        setenv("XDG_RUNTIME_DIR", fRuntime.c_str(), 1);
+    }
+
+    void TearDown() override
+    {
+        alarm(0);
+        std::string command = "rm -rf '" + fRuntime + "'";
+        EXPECT_EQ(0, system(command.c_str()));
+    }
+
+    std::string fRuntime;
+};
+
+TEST_F(AppSocketTest, FolderIsPrivateAndCheckedEachTime)
+{
+    std::string folder;
+    ASSERT_EQ(B_OK, AppSocket::Folder(&folder));
+    EXPECT_EQ(fRuntime + "/be-applications", folder);
+    struct stat info;
+    ASSERT_EQ(0, stat(folder.c_str(), &info));
+    EXPECT_EQ(0700u, info.st_mode & 0777);
+
+    ASSERT_EQ(0, chmod(folder.c_str(), 0770));
+    EXPECT_EQ(B_NOT_ALLOWED, AppSocket::Folder(&folder));
+    ASSERT_EQ(0, rmdir(folder.c_str()));
+    ASSERT_EQ(0, symlink("/tmp", folder.c_str()));
+    EXPECT_EQ(B_NOT_ALLOWED, AppSocket::Folder(&folder));
+    ASSERT_EQ(0, unlink(folder.c_str()));
+
+    // Without a runtime folder, one per user in /tmp.
+    unsetenv("XDG_RUNTIME_DIR");
+    ASSERT_EQ(B_OK, AppSocket::Folder(&folder));
+    EXPECT_EQ("/tmp/be-applications-" + std::to_string(getuid()), folder);
+}
+
+TEST_F(AppSocketTest, SignatureNamesStayInTheFolderAndFitAnAddress)
+{
+    const std::string folder = "/run/user/1000/be-applications";
+    std::string plain = AppSocket::SignaturePath(folder, "application/VEK_BeOS");
+    EXPECT_EQ(plain, AppSocket::SignaturePath(folder, "APPLICATION/vek_beos"));
+    EXPECT_NE(plain, AppSocket::SignaturePath(folder, "application/VEK_Zeta"));
+
+    for (const char* signature :
+         {"application/../../etc/passwd", "application/a b\\c%2f", "application/\n\t"}) {
+        std::string path = AppSocket::SignaturePath(folder, signature);
+        EXPECT_EQ(folder + "/", path.substr(0, folder.size() + 1)) << signature;
+        EXPECT_EQ(std::string::npos, path.find('/', folder.size() + 1)) << path;
+    }
+    // "%2f" typed and '/' escaped must not meet.
+    EXPECT_NE(AppSocket::SignaturePath(folder, "application/a/b"),
+              AppSocket::SignaturePath(folder, "application/a%2fb"));
+
+    std::string longSignature = "application/" + std::string(200, 'x');
+    std::string longPath = AppSocket::SignaturePath(folder, longSignature.c_str());
+    EXPECT_LT(longPath.size(), sizeof(sockaddr_un::sun_path));
+    EXPECT_NE(longPath, AppSocket::SignaturePath(folder, (longSignature + "y").c_str()));
+}
+
+TEST_F(AppSocketTest, LongSignatureRegistersAndIsFound)
+{
+    std::string signature = "application/x-vnd." + std::string(180, 'q');
+    BApplication app(signature.c_str());
+    ASSERT_EQ(B_OK, app.InitCheck());
+    status_t status;
+    BMessenger found(signature.c_str(), -1, &status);
+    EXPECT_EQ(B_OK, status);
+    EXPECT_TRUE(found.IsTargetLocal());
+    BMessenger other(("application/x-vnd." + std::string(180, 'r')).c_str(), -1, &status);
+    EXPECT_EQ(B_BAD_VALUE, status);
+    EXPECT_FALSE(other.IsValid());
+}
+
+} // namespace
