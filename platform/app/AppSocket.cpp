@@ -143,7 +143,7 @@ status_t AppSocket::Listen(const std::string& path, int* socketOut)
     int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0)
         return last_error_status();
-    if (bind(fd, (const sockaddr*)&address, sizeof(address)) != 0 || listen(fd, 16) != 0) {
+    if (bind(fd, (const sockaddr*)&address, sizeof(address)) != 0 || listen(fd, 64) != 0) {
         status_t status = last_error_status();
         close(fd);
         return status;
