@@ -300,6 +300,8 @@ void BView::AttachTo(BWindow* window)
     bool topLevel = fParent == nullptr || fParent == window->fTopView;
     SetNextHandler(topLevel ? static_cast<BHandler*>(window) : fParent);
     AttachedToWindow();
+    if ((fFlags & B_PULSE_NEEDED) != 0)
+        window->UpdatePulse();
     for (size_t i = 0; i < fChildren.size(); i++)
         fChildren[i]->AttachTo(window);
 }
@@ -569,7 +571,10 @@ void BView::SetFlags(uint32 flags)
 {
     if (flags == fFlags)
         return;
+    bool pulseChanged = ((flags ^ fFlags) & B_PULSE_NEEDED) != 0;
     fFlags = flags;
+    if (pulseChanged && fWindow != nullptr)
+        fWindow->UpdatePulse();
     Invalidate();
 }
 
@@ -1067,6 +1072,22 @@ BView* BView::ViewAt(BPoint where)
             return found;
     }
     return this;
+}
+
+void BView::CallPulse()
+{
+    if ((fFlags & B_PULSE_NEEDED) != 0)
+        Pulse();
+    for (size_t i = 0; i < fChildren.size(); i++)
+        fChildren[i]->CallPulse();
+}
+
+bool BView::NeedsPulse() const
+{
+    if ((fFlags & B_PULSE_NEEDED) != 0)
+        return true;
+    return std::any_of(fChildren.begin(), fChildren.end(),
+                       [](const BView* child) { return child->NeedsPulse(); });
 }
 
 void BView::NotifyActivated(bool active)

@@ -10,6 +10,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "app/PulseTimer.h"
 #include "interface/WindowCanvas.h"
 #include "server/DisplayServer.h"
 
@@ -145,6 +146,7 @@ void BWindow::InitWindow(BRect frame, const char* title, window_look look, windo
 
 BWindow::~BWindow()
 {
+    fPulseTimer.reset();
     if (be_app != NULL)
         be_app->_UnregisterWindow(this);
     fServer->RemoveWindow(fServerToken);
@@ -282,6 +284,9 @@ void BWindow::DispatchMessage(BMessage* message, BHandler* target)
     }
     case B_ZOOM:
         Zoom();
+        break;
+    case B_PULSE:
+        fTopView->CallPulse();
         break;
     case B_MOUSE_DOWN:
     case B_MOUSE_UP:
@@ -762,7 +767,24 @@ void BWindow::SetWorkspaces(uint32 workspaces)
 
 void BWindow::SetPulseRate(bigtime_t rate)
 {
-    fPulseRate = rate;
+    fPulseRate = std::max<bigtime_t>(0, rate);
+    UpdatePulse();
+}
+
+// Pulses run while the rate is set and some view asks for them; a window busy
+// past one pulse loses the next rather than piling them up.
+void BWindow::UpdatePulse()
+{
+    bool needed = fPulseRate > 0 && fTopView != nullptr && fTopView->NeedsPulse();
+    if (needed && !fPulseTimer) {
+        BMessenger self(this);
+        fPulseTimer = std::make_unique<BPrivate::PulseTimer>([self] {
+            BMessage pulse(B_PULSE);
+            self.SendMessage(&pulse, (BHandler*)NULL, 0);
+        });
+    }
+    if (fPulseTimer)
+        fPulseTimer->SetInterval(needed ? fPulseRate : 0);
 }
 
 bigtime_t BWindow::PulseRate() const

@@ -229,6 +229,8 @@ private:
     void DrawTree(BPrivate::Canvas& canvas, BRect updateRect, BRect parentClip);
     void DrawViewBitmap(BPrivate::Canvas& canvas, BRect frameInWindow) const;
     void NotifyActivated(bool active);
+    void CallPulse();
+    bool NeedsPulse() const;
     BView* ViewAt(BPoint where);
     BPoint OriginInWindow() const;
     BPoint ScreenOffset() const;

@@ -15,6 +15,7 @@ class BView;
 namespace BPrivate
 {
 class DisplayServer;
+class PulseTimer;
 class WindowCanvas;
 struct WindowModel;
 } // namespace BPrivate
@@ -188,6 +189,7 @@ private:
     void DrewOutsideUpdate(BRect windowRect);
     void DrawPending();
     void PresentDirectDrawing();
+    void UpdatePulse();
 
     std::string fTitle;
     BRect fFrame;
@@ -221,6 +223,7 @@ private:
     std::unique_ptr<BPrivate::WindowCanvas> fCanvas;
     std::shared_ptr<BPrivate::DisplayServer> fServer;
     int32 fServerToken = -1;
+    std::unique_ptr<BPrivate::PulseTimer> fPulseTimer; // while a view needs pulses
 };
 
 #endif

@@ -4,6 +4,7 @@
 #include <View.h>
 #include <Window.h>
 
+#include <atomic>
 #include <string>
 #include <vector>
 
@@ -166,6 +167,42 @@ TEST(ViewLayout, CoordinatesConvertThroughParentsScrollingAndTheWindow)
     EXPECT_EQ(outer, window->FindView(BPoint(11, 21)));
     EXPECT_EQ(nullptr, window->FindView(BPoint(150, 95)));
     window->Quit();
+}
+
+class PulsingView : public BView
+{
+public:
+    PulsingView(const char* name, uint32 flags)
+        : BView(BRect(0, 0, 9, 9), name, B_FOLLOW_NONE, flags)
+    {
+    }
+    void Pulse() override { pulses++; }
+    std::atomic<int> pulses{0};
+};
+
+TEST(ViewLayout, ViewsThatAskForPulsesGetThem)
+{
+    BWindow* window = new BWindow(BRect(0, 0, 99, 99), "Pulse", B_TITLED_WINDOW, 0);
+    PulsingView* pulsing = new PulsingView("pulsing", B_PULSE_NEEDED);
+    PulsingView* quiet = new PulsingView("quiet", 0);
+    window->AddChild(quiet);
+    quiet->AddChild(pulsing);
+    window->SetPulseRate(20000);
+    EXPECT_EQ(20000, window->PulseRate());
+    window->Show();
+    EXPECT_TRUE(WaitFor([&] { return pulsing->pulses.load() >= 3; }));
+    EXPECT_EQ(0, quiet->pulses.load());
+
+    ASSERT_TRUE(window->Lock());
+    pulsing->SetFlags(0);
+    quiet->SetFlags(B_PULSE_NEEDED);
+    window->Unlock();
+    EXPECT_TRUE(WaitFor([&] { return quiet->pulses.load() >= 3; }));
+    Settle(window);
+    int before = pulsing->pulses.load();
+    snooze(100000);
+    EXPECT_EQ(before, pulsing->pulses.load());
+    QuitWindow(window);
 }
 
 TEST(ViewLayout, FontsAndColoursAreTheViewsOwn)

@@ -22,7 +22,10 @@ namespace
 class CountingView : public BView
 {
 public:
-    CountingView(BRect frame) : BView(frame, "counting", B_FOLLOW_ALL, B_WILL_DRAW) {}
+    CountingView(BRect frame) : BView(frame, "counting", B_FOLLOW_ALL, B_WILL_DRAW | B_PULSE_NEEDED)
+    {
+    }
+    void Pulse() override { pulses++; }
     void MouseDown(BPoint where) override { downs++; }
     void KeyDown(const char* bytes, int32 numBytes) override { keys++; }
     void Draw(BRect updateRect) override
@@ -34,6 +37,7 @@ public:
     std::atomic<int> downs{0};
     std::atomic<int> keys{0};
     std::atomic<int> draws{0};
+    std::atomic<int> pulses{0};
 };
 
 class CountingWindow : public BWindow
@@ -46,6 +50,7 @@ public:
         view->SetViewColor(10, 200, 10);
         AddChild(view);
         view->MakeFocus();
+        SetPulseRate(5000);
     }
     ~CountingWindow() override { (*fDeleted)++; }
     void FrameResized(float width, float height) override { resizes++; }
