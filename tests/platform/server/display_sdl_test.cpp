@@ -229,6 +229,31 @@ TEST_F(SdlDisplay, AWindowAppearsWithItsTitleAndSizeAndPixels)
     EXPECT_EQ(std::string::npos, screen_pixel((int)frame.left, (int)frame.top - 1).find(mainColor));
 }
 
+TEST_F(SdlDisplay, TheProgramsResizeIsClampedAndFollowedOnScreen)
+{
+    ASSERT_TRUE(window->Lock());
+    window->SetSizeLimits(100, 310, 50, 200);
+    window->ResizeTo(310, 89);
+    window->Unlock();
+    EXPECT_TRUE(WaitFor([&] {
+        return xdotool({"getwindowgeometry", windowId}).find("Geometry: 311x90") !=
+               std::string::npos;
+    }));
+    ASSERT_TRUE(window->Lock());
+    window->ResizeTo(310, 260);
+    EXPECT_EQ(200, window->Frame().Height());
+    window->Unlock();
+    EXPECT_TRUE(WaitFor([&] {
+        return xdotool({"getwindowgeometry", windowId}).find("Geometry: 311x201") !=
+               std::string::npos;
+    }));
+    // The program's own resize is not mistaken for the user's.
+    Settle(window);
+    ASSERT_TRUE(window->Lock());
+    EXPECT_EQ(BRect(0, 0, 310, 200), window->Bounds());
+    window->Unlock();
+}
+
 TEST_F(SdlDisplay, TheLeftWindowsKeyArrivesAsAnUnmappedKey)
 {
     xdotool({"windowactivate", "--sync", windowId});
