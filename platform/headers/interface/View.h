@@ -5,6 +5,7 @@
 #include <GraphicsDefs.h>
 #include <Handler.h>
 #include <InterfaceDefs.h>
+#include <Message.h>
 #include <Rect.h>
 
 #include <memory>

@@ -4,6 +4,7 @@
 #include <GraphicsDefs.h>
 #include <InterfaceDefs.h>
 #include <Looper.h>
+#include <Message.h>
 #include <Rect.h>
 
 #include <memory>
