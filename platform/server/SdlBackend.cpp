@@ -181,6 +181,7 @@ struct SdlWindow {
     WindowModel model;
     Expected moves;
     Expected sizes;
+    Expected minimizes; // 1 minimised, 0 restored
 };
 
 // One thread alone talks to SDL. It sleeps in SDL_WaitEvent; the windows'
@@ -515,10 +516,16 @@ void SdlBackend::Apply(int32 token, const WindowModel& now)
         SDL_SetWindowPosition(window.window, x, y);
         Show(token);
     }
-    if (now.minimized && (!before.minimized || !before.shown))
+    if (now.minimized && (!before.minimized || !before.shown)) {
+        window.minimizes.Request(1, 0);
         SDL_MinimizeWindow(window.window);
-    else if (!now.minimized && before.minimized && before.shown)
+    } else if (!now.minimized && before.minimized && before.shown) {
+        // SDL restores only what it knows to be minimised: let it read the
+        // window system's news first.
+        SDL_PumpEvents();
+        window.minimizes.Request(0, 0);
         SDL_RestoreWindow(window.window);
+    }
 }
 
 // Copies the window's pixels from the server onto the SDL window.
@@ -595,13 +602,14 @@ void SdlBackend::HandleWindowEvent(const SDL_WindowEvent& event)
         Show(token);
         break;
     case SDL_WINDOWEVENT_MINIMIZED:
-        window.model.minimized = true;
-        fServer.UserMinimized(token, true);
+    case SDL_WINDOWEVENT_RESTORED: {
+        bool minimized = event.event == SDL_WINDOWEVENT_MINIMIZED;
+        if (window.minimizes.Classify(minimized ? 1 : 0, 0) != Expected::kUser)
+            break;
+        window.model.minimized = minimized;
+        fServer.UserMinimized(token, minimized);
         break;
-    case SDL_WINDOWEVENT_RESTORED:
-        window.model.minimized = false;
-        fServer.UserMinimized(token, false);
-        break;
+    }
     case SDL_WINDOWEVENT_CLOSE:
         fServer.UserClosed(token);
         break;

@@ -2,6 +2,7 @@
 // a window appears with its title and size, shows its views' pixels, and keys
 // and moves of the user come back as the platform's messages.
 
+#include <Autolock.h>
 #include <View.h>
 #include <Window.h>
 
@@ -252,6 +253,40 @@ TEST_F(SdlDisplay, TheProgramsResizeIsClampedAndFollowedOnScreen)
     ASSERT_TRUE(window->Lock());
     EXPECT_EQ(BRect(0, 0, 310, 200), window->Bounds());
     window->Unlock();
+}
+
+TEST_F(SdlDisplay, MinimisingByTheProgramAndByTheUserMeetInOneState)
+{
+    auto hidden = [&] {
+        std::string state;
+        Process::Run(kXprop, {"-id", windowId, "_NET_WM_STATE"}, 10000, &state);
+        return state.find("_NET_WM_STATE_HIDDEN") != std::string::npos;
+    };
+    if (!exists(kXprop))
+        GTEST_SKIP() << "no xprop";
+    ASSERT_TRUE(window->Lock());
+    window->Minimize(true);
+    window->Unlock();
+    EXPECT_TRUE(WaitFor(hidden));
+    ASSERT_TRUE(window->Lock());
+    window->Minimize(false);
+    window->Unlock();
+    EXPECT_TRUE(WaitFor([&] { return !hidden(); }));
+    Settle(window);
+    ASSERT_TRUE(window->Lock());
+    EXPECT_FALSE(window->IsMinimized());
+    window->Unlock();
+
+    // The user minimises it: the window hears of it and can bring itself back.
+    xdotool({"windowminimize", "--sync", windowId});
+    EXPECT_TRUE(WaitFor([&] {
+        BAutolock lock(window);
+        return window->IsMinimized();
+    }));
+    ASSERT_TRUE(window->Lock());
+    window->Minimize(false);
+    window->Unlock();
+    EXPECT_TRUE(WaitFor([&] { return !hidden(); }));
 }
 
 TEST_F(SdlDisplay, TheLeftWindowsKeyArrivesAsAnUnmappedKey)
