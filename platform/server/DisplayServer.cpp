@@ -719,15 +719,6 @@ int32 DisplayServer::TokenOf(const BWindow* owner) const
     return -1;
 }
 
-std::vector<int32> DisplayServer::Tokens() const
-{
-    std::lock_guard<std::mutex> guard(fLock);
-    std::vector<int32> tokens;
-    for (const auto& entry : fWindows)
-        tokens.push_back(entry.first);
-    return tokens;
-}
-
 bool DisplayServer::GetModel(int32 token, WindowModel* model) const
 {
     std::lock_guard<std::mutex> guard(fLock);

@@ -84,7 +84,6 @@ public:
 
     // For backends and tests.
     int32 TokenOf(const BWindow* window) const;
-    std::vector<int32> Tokens() const;
     bool GetModel(int32 token, WindowModel* model) const;
     bool ReadPixel(int32 token, int32 x, int32 y, rgb_color* color) const;
     // Copies the window's pixels (B, G, R, A bytes) into `pixels`.
