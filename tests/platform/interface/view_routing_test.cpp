@@ -95,10 +95,16 @@ public:
             message->FindInt32("key", &key);
             fLog->push_back({"window", code, where, std::to_string(key)});
             lastMessage = *message;
+            const char* bytes = NULL;
+            int32 modifiers = 0;
+            message->FindInt32("modifiers", &modifiers);
+            if (message->what == B_KEY_DOWN && message->FindString("bytes", &bytes) == B_OK)
+                typed.push_back({bytes, (uint32)modifiers});
         }
         BWindow::MessageReceived(message);
     }
     BMessage lastMessage;
+    std::vector<std::pair<std::string, uint32>> typed;
 
 private:
     std::vector<Event>* fLog;
@@ -313,6 +319,44 @@ TEST_F(Routing, KeysGoToTheFocusViewOrToTheWindow)
     events = Take();
     ASSERT_EQ(1u, events.size());
     EXPECT_EQ("window", events[0].who);
+}
+
+TEST_F(Routing, KeysTypeWhatTheStandardKeymapSays)
+{
+    auto type = [&](std::vector<int32> held, int32 key) {
+        for (int32 modifier : held)
+            Display()->UserKeyDown(token, modifier, NULL);
+        Display()->UserKeyDown(token, key, NULL);
+        Display()->UserKeyUp(token, key);
+        for (int32 modifier : held)
+            Display()->UserKeyUp(token, modifier);
+    };
+    type({}, 0x12);     // 1
+    type({0x56}, 0x12); // right shift + 1
+    type({0x5c}, 0x3c); // left control + a
+    type({0x60}, 0x3c); // right control + a
+    type({}, 0x02);     // F1
+    type({}, 0x57);     // up
+    type({}, 0x1e);     // backspace
+    type({}, 0x5e);     // space
+    type({0x3b}, 0x2e); // caps lock (held) + i
+    type({0x3b}, 0x2e); // caps lock off again + i
+    Take();
+    ASSERT_TRUE(window->Lock());
+    std::vector<std::pair<std::string, uint32>> expected = {
+        {"1", 0},
+        {"!", B_SHIFT_KEY | B_RIGHT_SHIFT_KEY},
+        {"\x01", B_CONTROL_KEY | B_LEFT_CONTROL_KEY},
+        {"\x01", B_CONTROL_KEY | B_RIGHT_CONTROL_KEY},
+        {std::string(1, B_FUNCTION_KEY), 0},
+        {std::string(1, B_UP_ARROW), 0},
+        {std::string(1, B_BACKSPACE), 0},
+        {" ", 0},
+        {"I", B_CAPS_LOCK},
+        {"i", 0},
+    };
+    EXPECT_EQ(expected, window->typed);
+    window->Unlock();
 }
 
 TEST_F(Routing, ADropGoesToTheViewUnderTheDropPoint)
