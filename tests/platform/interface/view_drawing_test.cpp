@@ -322,6 +322,51 @@ TEST_F(Drawing, TextIsDrawnInTheHighColourAtItsBaseline)
     EXPECT_EQ(0, outside);
 }
 
+class BitmapView : public BView
+{
+public:
+    BitmapView(BRect frame, BBitmap* bitmap)
+        : BView(frame, "bitmap", B_FOLLOW_NONE, B_WILL_DRAW), fBitmap(bitmap)
+    {
+    }
+    void Draw(BRect updateRect) override
+    {
+        DrawBitmap(fBitmap, BPoint(0, 0));
+        // The top left quarter, twice as large.
+        DrawBitmap(fBitmap, BRect(0, 0, 1, 1), BRect(10, 0, 13, 3));
+        SetDrawingMode(B_OP_ALPHA);
+        DrawBitmap(fBitmap, BRect(20, 0, 23, 3));
+        SetDrawingMode(B_OP_COPY);
+    }
+
+private:
+    BBitmap* fBitmap;
+};
+
+TEST_F(Drawing, DrawBitmapPlacesAndScalesByNearestPixel)
+{
+    BBitmap* bitmap = make_pattern_bitmap();
+    // Half transparent in one corner: copied opaque, blended with B_OP_ALPHA.
+    uint8* corner = static_cast<uint8*>(bitmap->Bits()) + 3 * bitmap->BytesPerRow() + 3 * 4;
+    corner[3] = 0;
+    BitmapView* view = new BitmapView(BRect(10, 10, 39, 19), bitmap);
+    view->SetViewColor(255, 255, 255);
+    main->AddChild(view);
+
+    EXPECT_EQ(pattern_at(2, 1), At(12, 11));
+    EXPECT_EQ(pattern_at(3, 3), At(13, 13));
+    EXPECT_EQ(pattern_at(0, 0), At(21, 11));
+    EXPECT_EQ(pattern_at(1, 0), At(22, 10));
+    EXPECT_EQ(pattern_at(1, 1), At(23, 13));
+    EXPECT_EQ(make_color(255, 255, 255), At(24, 10));
+    EXPECT_EQ(pattern_at(2, 2), At(32, 12));
+    EXPECT_EQ(make_color(255, 255, 255), At(33, 13));
+    // The view draws from the bitmap, so it goes first.
+    EXPECT_TRUE(view->RemoveSelf());
+    delete view;
+    delete bitmap;
+}
+
 TEST_F(Drawing, ViewsFollowTheWindowsResize)
 {
     BBitmap* bitmap = make_pattern_bitmap();
