@@ -148,6 +148,18 @@ public:
     {
         if (!fConfigReady || family == nullptr || family[0] == '\0')
             return false;
+        // Views set their font on every draw: ask fontconfig once a family.
+        auto known = fFamilies.find(family);
+        if (known != fFamilies.end())
+            return known->second;
+        bool exists = IsGenericFamily(family) || ListsFamily(family);
+        fFamilies[family] = exists;
+        return exists;
+    }
+
+private:
+    bool ListsFamily(const char* family)
+    {
         FcPattern* pattern = FcPatternCreate();
         if (pattern == nullptr)
             return false;
@@ -160,10 +172,9 @@ public:
         if (objects != nullptr)
             FcObjectSetDestroy(objects);
         FcPatternDestroy(pattern);
-        return exists || IsGenericFamily(family);
+        return exists;
     }
 
-private:
     Engine()
     {
 #if defined(__SANITIZE_ADDRESS__)
@@ -233,6 +244,7 @@ private:
     bool fConfigReady = false;
     bool fTTFReady = false;
     std::map<std::string, std::string> fFiles;
+    std::map<std::string, bool> fFamilies;
     std::map<std::pair<std::string, int>, std::unique_ptr<Face>> fFaces;
 };
 
