@@ -16,7 +16,8 @@
 #include <condition_variable>
 #include <mutex>
 
-namespace BPrivate {
+namespace BPrivate
+{
 
 // What Go() waits for; shared, because the alert may be deleted while the
 // caller still looks at it.
@@ -31,7 +32,8 @@ struct AlertResult {
 
 } // namespace BPrivate
 
-namespace {
+namespace
+{
 
 constexpr float kMinWidth = 310;
 constexpr float kMargin = 10;
@@ -79,8 +81,8 @@ BAlert::BAlert(const char* title, const char* text, const char* button0, const c
     float alertWidth = std::max(kMinWidth, std::ceil(textLeft + buttonsWidth + kMargin));
     float textWidth = alertWidth - textLeft - kMargin;
 
-    fTextView = new BTextView(BRect(textLeft, kMargin, textLeft + textWidth, kMargin + 10),
-                              "_tv_", BRect(0, 0, textWidth, 10), B_FOLLOW_ALL, B_WILL_DRAW);
+    fTextView = new BTextView(BRect(textLeft, kMargin, textLeft + textWidth, kMargin + 10), "_tv_",
+                              BRect(0, 0, textWidth, 10), B_FOLLOW_ALL, B_WILL_DRAW);
     fTextView->SetViewColor(kPanelColor);
     fTextView->MakeEditable(false);
     fTextView->MakeSelectable(true);
@@ -113,8 +115,8 @@ BAlert::BAlert(const char* title, const char* text, const char* button0, const c
     auto* background = new BPrivate::AlertBackground(Bounds(), type);
     AddChild(background);
     if (scrolls) {
-        background->AddChild(new BScrollView("_sv_", fTextView, B_FOLLOW_ALL, 0, false, true,
-                                             B_PLAIN_BORDER));
+        background->AddChild(
+            new BScrollView("_sv_", fTextView, B_FOLLOW_ALL, 0, false, true, B_PLAIN_BORDER));
     } else {
         background->AddChild(fTextView);
     }

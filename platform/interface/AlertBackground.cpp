@@ -4,9 +4,11 @@
 
 #include <cmath>
 
-namespace BPrivate {
+namespace BPrivate
+{
 
-namespace {
+namespace
+{
 
 constexpr float kStripeWidth = 30;
 
@@ -64,9 +66,10 @@ void AlertBackground::Draw(BRect updateRect)
     font.GetHeight(&height);
     float width = font.StringWidth(style.symbol);
     SetHighColor(kSymbolColor);
-    DrawString(style.symbol,
-               BPoint(std::floor(icon.left + (icon.Width() + 1 - width) / 2),
-                      std::floor(icon.top + (icon.Height() + 1 + height.ascent - height.descent) / 2)));
+    DrawString(
+        style.symbol,
+        BPoint(std::floor(icon.left + (icon.Width() + 1 - width) / 2),
+               std::floor(icon.top + (icon.Height() + 1 + height.ascent - height.descent) / 2)));
 }
 
 } // namespace BPrivate

@@ -4,11 +4,13 @@
 #include <Alert.h>
 #include <View.h>
 
-namespace BPrivate {
+namespace BPrivate
+{
 
 // The panel under an alert's text and buttons: a stripe down the left side
 // with the icon of the alert's type on it.
-class AlertBackground : public BView {
+class AlertBackground : public BView
+{
 public:
     AlertBackground(BRect frame, alert_type type);
 

@@ -5,9 +5,11 @@
 #include <cmath>
 #include <utility>
 
-namespace BPrivate {
+namespace BPrivate
+{
 
-namespace {
+namespace
+{
 
 constexpr float kPadding = 20;
 constexpr float kVerticalPadding = 10;
@@ -23,9 +25,7 @@ const rgb_color kLabelColor = {0, 0, 0, 255};
 AlertButton::AlertButton(BRect frame, const char* label, bool isDefault,
                          std::function<void()> onPress)
     : BView(frame, label, B_FOLLOW_RIGHT | B_FOLLOW_BOTTOM, B_WILL_DRAW),
-      fLabel(label != nullptr ? label : ""),
-      fDefault(isDefault),
-      fOnPress(std::move(onPress))
+      fLabel(label != nullptr ? label : ""), fDefault(isDefault), fOnPress(std::move(onPress))
 {
     SetViewColor(216, 216, 216);
 }

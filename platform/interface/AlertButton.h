@@ -6,10 +6,12 @@
 #include <functional>
 #include <string>
 
-namespace BPrivate {
+namespace BPrivate
+{
 
 // A push button of an alert: pressed by a click released over it.
-class AlertButton : public BView {
+class AlertButton : public BView
+{
 public:
     AlertButton(BRect frame, const char* label, bool isDefault, std::function<void()> onPress);
 

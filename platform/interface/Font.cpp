@@ -7,7 +7,8 @@
 #include <cstring>
 #include <strings.h>
 
-namespace {
+namespace
+{
 
 // The system fonts are constant-initialised, so that they are usable from any
 // constructor, whatever the order in which globals are set up. Their generic
@@ -139,8 +140,8 @@ float BFont::StringWidth(const char* string, int32 length) const
     return BPrivate::string_width(*this, string, length);
 }
 
-void BFont::GetStringWidths(const char* stringArray[], const int32 lengthArray[],
-                            int32 numStrings, float widthArray[]) const
+void BFont::GetStringWidths(const char* stringArray[], const int32 lengthArray[], int32 numStrings,
+                            float widthArray[]) const
 {
     if (stringArray == nullptr || lengthArray == nullptr || widthArray == nullptr)
         return;

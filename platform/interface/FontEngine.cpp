@@ -16,9 +16,11 @@
 #include <sanitizer/lsan_interface.h>
 #endif
 
-namespace BPrivate {
+namespace BPrivate
+{
 
-namespace {
+namespace
+{
 
 // Larger sizes are drawn at this size: nothing the layer shows needs more, and
 // it bounds what one glyph can allocate.
@@ -101,7 +103,8 @@ struct Face {
     }
 };
 
-class Engine {
+class Engine
+{
 public:
     // Never destroyed: windows may draw from their threads up to the process's
     // last moment, so faces stay open until it ends.
@@ -190,8 +193,7 @@ private:
 
     static bool IsGenericFamily(const char* family)
     {
-        static const char* const kGeneric[] = {"sans-serif", "sans", "serif", "monospace",
-                                               "mono"};
+        static const char* const kGeneric[] = {"sans-serif", "sans", "serif", "monospace", "mono"};
         for (const char* generic : kGeneric) {
             if (strcasecmp(family, generic) == 0)
                 return true;
@@ -263,8 +265,8 @@ float advance_of(Face* face, const BFont& font, uint32 character)
     if (found != face->advances.end())
         return found->second;
     int advance = 0;
-    if (TTF_GlyphMetrics32(face->font, character, nullptr, nullptr, nullptr, nullptr,
-                           &advance) != 0) {
+    if (TTF_GlyphMetrics32(face->font, character, nullptr, nullptr, nullptr, nullptr, &advance) !=
+        0) {
         advance = 0;
     }
     float value = static_cast<float>(std::max(advance, 0));
@@ -286,9 +288,9 @@ const Glyph* glyph_of(Face* face, uint32 character)
     if (TTF_GlyphMetrics32(face->font, character, &minX, nullptr, nullptr, &maxY, nullptr) == 0) {
         SDL_Surface* rendered =
             TTF_RenderGlyph32_Blended(face->font, character, SDL_Color{255, 255, 255, 255});
-        SDL_Surface* surface =
-            rendered != nullptr ? SDL_ConvertSurfaceFormat(rendered, SDL_PIXELFORMAT_ARGB8888, 0)
-                                : nullptr;
+        SDL_Surface* surface = rendered != nullptr
+                                   ? SDL_ConvertSurfaceFormat(rendered, SDL_PIXELFORMAT_ARGB8888, 0)
+                                   : nullptr;
         if (surface != nullptr && SDL_LockSurface(surface) == 0) {
             glyph->width = surface->w;
             glyph->height = surface->h;
@@ -316,8 +318,8 @@ const Glyph* glyph_of(Face* face, uint32 character)
     return result;
 }
 
-void blend_glyph(Canvas& canvas, const Glyph& glyph, int32 originX, int32 originY,
-                 rgb_color color, BRect clip)
+void blend_glyph(Canvas& canvas, const Glyph& glyph, int32 originX, int32 originY, rgb_color color,
+                 BRect clip)
 {
     int32 clipLeft = std::max<int32>(0, static_cast<int32>(std::ceil(clip.left)));
     int32 clipTop = std::max<int32>(0, static_cast<int32>(std::ceil(clip.top)));
@@ -346,8 +348,8 @@ void blend_glyph(Canvas& canvas, const Glyph& glyph, int32 originX, int32 origin
 
 } // namespace
 
-void draw_string(Canvas& canvas, const BFont& font, const char* text, int32 length,
-                 BPoint baseline, rgb_color color)
+void draw_string(Canvas& canvas, const BFont& font, const char* text, int32 length, BPoint baseline,
+                 rgb_color color)
 {
     length = bounded_length(text, length);
     if (length == 0 || canvas.bits == nullptr || !canvas.clip.IsValid())
@@ -440,7 +442,8 @@ void font_metrics(const BFont& font, font_height* height)
     }
     height->ascent = static_cast<float>(face->ascent);
     height->descent = static_cast<float>(face->descent);
-    height->leading = static_cast<float>(std::max(0, face->lineSkip - face->ascent - face->descent));
+    height->leading =
+        static_cast<float>(std::max(0, face->lineSkip - face->ascent - face->descent));
 }
 
 bool font_is_fixed(const BFont& font)

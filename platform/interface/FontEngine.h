@@ -7,12 +7,13 @@
 
 #include "interface/Canvas.h"
 
-namespace BPrivate {
+namespace BPrivate
+{
 
 // Draws UTF-8 text with the font's face and size, the baseline's left end at
 // `baseline` (canvas coordinates), blended in `color`, clipped to canvas.clip.
-void draw_string(Canvas& canvas, const BFont& font, const char* text, int32 length,
-                 BPoint baseline, rgb_color color);
+void draw_string(Canvas& canvas, const BFont& font, const char* text, int32 length, BPoint baseline,
+                 rgb_color color);
 
 // Width of the text's first `length` bytes (stops at a NUL byte).
 float string_width(const BFont& font, const char* text, int32 length);

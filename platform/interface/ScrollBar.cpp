@@ -7,7 +7,8 @@
 #include <algorithm>
 #include <cmath>
 
-namespace {
+namespace
+{
 
 constexpr float kMinThumbLength = 12;
 constexpr float kWheelSteps = 3;
@@ -21,10 +22,8 @@ const rgb_color kThumbEdgeColor = {96, 96, 96, 255};
 
 BScrollBar::BScrollBar(BRect frame, const char* name, BView* target, float min, float max,
                        orientation direction)
-    : BView(frame, name, B_FOLLOW_NONE, B_WILL_DRAW | B_FRAME_EVENTS),
-      fOrientation(direction),
-      fMin(0),
-      fMax(0)
+    : BView(frame, name, B_FOLLOW_NONE, B_WILL_DRAW | B_FRAME_EVENTS), fOrientation(direction),
+      fMin(0), fMax(0)
 {
     SetViewColor(kTrackColor);
     SetRange(min, max);

@@ -2,7 +2,8 @@
 
 #include <ScrollBar.h>
 
-namespace {
+namespace
+{
 
 const rgb_color kPanelColor = {216, 216, 216, 255};
 const rgb_color kPlainBorderColor = {128, 128, 128, 255};
@@ -41,8 +42,7 @@ BScrollView::BScrollView(const char* name, BView* target, uint32 resizingMode, u
                          bool horizontal, bool vertical, border_style border)
     : BView(FrameFor(target, horizontal, vertical, border), name, resizingMode,
             flags | B_WILL_DRAW | B_FRAME_EVENTS),
-      fTarget(target),
-      fBorder(border)
+      fTarget(target), fBorder(border)
 {
     SetViewColor(kPanelColor);
     float size = BorderSize(border);

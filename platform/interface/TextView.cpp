@@ -13,7 +13,8 @@
 #include <cmath>
 #include <cstring>
 
-namespace {
+namespace
+{
 
 constexpr float kWheelLines = 3;
 
@@ -99,8 +100,7 @@ void BTextView::Insert(int32 offset, const char* text, int32 length, const text_
         TextChanged();
 }
 
-void BTextView::InsertText(const char* text, int32 length, int32 offset,
-                           const text_run_array* runs)
+void BTextView::InsertText(const char* text, int32 length, int32 offset, const text_run_array* runs)
 {
     if (text == nullptr || length <= 0)
         return;
@@ -225,8 +225,8 @@ void BTextView::Layout() const
             auto penAt = [&](int32 offset) { return offsets[static_cast<size_t>(offset - start)]; };
             while (penAt(paragraphEnd) - penAt(lineStart) > wrapWidth) {
                 // The longest run of whole characters that fits, at least one.
-                int32 fit = lineStart + BPrivate::character_length(text + lineStart,
-                                                                   paragraphEnd - lineStart);
+                int32 fit = lineStart +
+                            BPrivate::character_length(text + lineStart, paragraphEnd - lineStart);
                 while (fit < paragraphEnd) {
                     int32 next = fit + BPrivate::character_length(text + fit, paragraphEnd - fit);
                     if (penAt(next) - penAt(lineStart) > wrapWidth)
@@ -408,8 +408,8 @@ void BTextView::Draw(BRect updateRect)
         float top = fTextRect.top + fLineHeight * static_cast<float>(line);
         // The offsets the line covers, with the '\n' after it; a selection that
         // goes on past the line's text reaches the right edge.
-        int32 lineLimit = line + 1 < lineCount ? fLines[static_cast<size_t>(line) + 1].start
-                                               : TextLength();
+        int32 lineLimit =
+            line + 1 < lineCount ? fLines[static_cast<size_t>(line) + 1].start : TextLength();
         if (fSelStart < fSelEnd && fSelStart < lineLimit && fSelEnd > range.start) {
             float left = XInLine(line, fSelStart);
             float right = fSelEnd > range.end ? std::max(fTextRect.right, Bounds().right)
@@ -554,8 +554,8 @@ void BTextView::Copy(BClipboard* clipboard)
 {
     if (fSelStart >= fSelEnd)
         return;
-    BPrivate::DisplayServer::Acquire()->SetClipboardText(
-        fText.data() + fSelStart, static_cast<size_t>(fSelEnd - fSelStart));
+    BPrivate::DisplayServer::Acquire()->SetClipboardText(fText.data() + fSelStart,
+                                                         static_cast<size_t>(fSelEnd - fSelStart));
 }
 
 void BTextView::Cut(BClipboard* clipboard)
@@ -869,8 +869,8 @@ void BTextView::SetFontAndColor(const BFont* font, uint32 mode, const rgb_color*
     TextChanged();
 }
 
-void BTextView::SetFontAndColor(int32 startOffset, int32 endOffset, const BFont* font,
-                                uint32 mode, const rgb_color* color)
+void BTextView::SetFontAndColor(int32 startOffset, int32 endOffset, const BFont* font, uint32 mode,
+                                const rgb_color* color)
 {
     // One font and colour for all of the text.
     SetFontAndColor(font, mode, color);
@@ -884,8 +884,7 @@ void BTextView::GetFontAndColor(int32 offset, BFont* font, rgb_color* color) con
         *color = fColor;
 }
 
-void BTextView::GetFontAndColor(BFont* font, uint32* mode, rgb_color* color,
-                                bool* sameColor) const
+void BTextView::GetFontAndColor(BFont* font, uint32* mode, rgb_color* color, bool* sameColor) const
 {
     if (font != nullptr)
         *font = fFont;

@@ -21,7 +21,8 @@ enum button_width {
     B_WIDTH_FROM_LABEL,
 };
 
-namespace BPrivate {
+namespace BPrivate
+{
 struct AlertResult;
 class AlertButton;
 } // namespace BPrivate
@@ -29,7 +30,8 @@ class AlertButton;
 // A modal window with a text and up to three buttons; the last button is the
 // default, pressed by Enter as well. Go() shows it, waits for a button and
 // deletes the alert.
-class BAlert : public BWindow {
+class BAlert : public BWindow
+{
 public:
     BAlert(const char* title, const char* text, const char* button0, const char* button1 = NULL,
            const char* button2 = NULL, button_width width = B_WIDTH_AS_USUAL,

@@ -73,7 +73,8 @@ enum {
 
 // A font as a value: family, style, size in points (one point one pixel) and
 // the rendering attributes. Faces are looked up with fontconfig when drawn.
-class BFont {
+class BFont
+{
 public:
     BFont();
     BFont(const BFont& font) = default;
@@ -108,7 +109,10 @@ public:
     uint32 Flags() const { return fFlags; }
 #ifdef B_ZETA_VERSION
     void SetFalseBoldWidth(float width);
-    float FalseBoldWidth() const { return fFalseBoldWidth; }
+    float FalseBoldWidth() const
+    {
+        return fFalseBoldWidth;
+    }
 #endif
 
     bool IsFixed() const;
@@ -119,7 +123,10 @@ public:
     void GetHeight(font_height* height) const;
 
     bool operator==(const BFont& font) const;
-    bool operator!=(const BFont& font) const { return !(*this == font); }
+    bool operator!=(const BFont& font) const
+    {
+        return !(*this == font);
+    }
 
     void PrintToStream() const;
 

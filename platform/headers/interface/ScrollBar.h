@@ -9,7 +9,8 @@
 // the target's left (horizontal) or top (vertical) edge in the target's own
 // coordinates. Scrolling the target moves the bar, and moving the bar scrolls
 // the target.
-class BScrollBar : public BView {
+class BScrollBar : public BView
+{
 public:
     BScrollBar(BRect frame, const char* name, BView* target, float min, float max,
                orientation direction);

@@ -9,7 +9,8 @@ class BScrollBar;
 // A frame around a target view, with scroll bars that scroll it. Its frame is
 // the target's, widened for the bars and grown on every side by the border;
 // the target is moved inside it.
-class BScrollView : public BView {
+class BScrollView : public BView
+{
 public:
     BScrollView(const char* name, BView* target, uint32 resizingMode = B_FOLLOW_LEFT | B_FOLLOW_TOP,
                 uint32 flags = 0, bool horizontal = false, bool vertical = false,
@@ -26,8 +27,7 @@ public:
     static float BorderSize(border_style border);
 
 private:
-    static BRect FrameFor(const BView* target, bool horizontal, bool vertical,
-                          border_style border);
+    static BRect FrameFor(const BView* target, bool horizontal, bool vertical, border_style border);
 
     BView* fTarget;
     BScrollBar* fHorizontalBar = nullptr;

@@ -29,7 +29,8 @@ struct text_run_array {
 // the text rectangle, lines broken at '\n' and (by default) wrapped at the text
 // rectangle's width. It can be selectable, editable, both or neither. Text runs
 // passed in are accepted and not used: the view is not stylable.
-class BTextView : public BView {
+class BTextView : public BView
+{
 public:
     BTextView(BRect frame, const char* name, BRect textRect, uint32 resizingMode,
               uint32 flags = B_WILL_DRAW | B_NAVIGABLE);
@@ -86,7 +87,8 @@ public:
 
     // Font and colour. A NULL colour leaves the colour; `mode` says which of
     // the font's attributes are taken (any mask with all bits of the platform).
-    void SetFontAndColor(const BFont* font, uint32 mode = B_FONT_ALL, const rgb_color* color = NULL);
+    void SetFontAndColor(const BFont* font, uint32 mode = B_FONT_ALL,
+                         const rgb_color* color = NULL);
     void SetFontAndColor(int32 startOffset, int32 endOffset, const BFont* font,
                          uint32 mode = B_FONT_ALL, const rgb_color* color = NULL);
     void GetFontAndColor(int32 offset, BFont* font, rgb_color* color = NULL) const;

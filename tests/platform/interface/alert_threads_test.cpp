@@ -13,7 +13,8 @@
 
 using namespace display_test;
 
-namespace {
+namespace
+{
 
 ::testing::Environment* const kEnvironment =
     ::testing::AddGlobalTestEnvironment(new ApplicationEnvironment);
@@ -96,9 +97,9 @@ TEST(Alert, ClosedAnotherWayAnswersMinusOne)
     // As when the application quits its windows.
     auto* alert = new BAlert("Title", "Going away", "OK");
     BMessenger messenger(alert);
-    EXPECT_EQ(go_while(alert,
-                       [&messenger](int32 token) { messenger.SendMessage(B_QUIT_REQUESTED); }),
-              -1);
+    EXPECT_EQ(
+        go_while(alert, [&messenger](int32 token) { messenger.SendMessage(B_QUIT_REQUESTED); }),
+        -1);
 }
 
 TEST(Alert, TextWrapsAndAVeryLongTextStaysOnScreen)
@@ -123,8 +124,8 @@ TEST(Alert, TextWrapsAndAVeryLongTextStaysOnScreen)
     std::string huge;
     while (huge.size() < 100 * 1024)
         huge += "line of a very long message \xc3\xa9\xff\n";
-    auto* tall = new BAlert("Title", huge.c_str(), "OK", "Again", NULL, B_WIDTH_FROM_WIDEST,
-                            B_STOP_ALERT);
+    auto* tall =
+        new BAlert("Title", huge.c_str(), "OK", "Again", NULL, B_WIDTH_FROM_WIDEST, B_STOP_ALERT);
     EXPECT_LE(tall->Bounds().Height(), 600.0f);
     EXPECT_EQ(tall->ButtonFrame(0).Width(), tall->ButtonFrame(1).Width());
     EXPECT_EQ(go_while(tall, [](int32 token) { press_key(token, kEnterKey); }), 1);
@@ -136,7 +137,8 @@ TEST(Alert, TextWrapsAndAVeryLongTextStaysOnScreen)
 }
 
 // A window that opens an alert from its own thread, as a message handler would.
-class AskingWindow : public BWindow {
+class AskingWindow : public BWindow
+{
 public:
     AskingWindow() : BWindow(BRect(10, 10, 110, 60), "asking", B_TITLED_WINDOW, 0) {}
 

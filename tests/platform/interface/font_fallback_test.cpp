@@ -15,7 +15,8 @@
 #include <unistd.h>
 #include <vector>
 
-namespace {
+namespace
+{
 
 // Runs before any test measures text, so the engine starts without fonts.
 const std::string kEmptyConfig = []() {
@@ -61,8 +62,8 @@ TEST(FontFallback, EstimatesMetricsAndDrawsNothing)
     EXPECT_EQ(font.SetFamilyAndStyle("monospace", "Bold"), B_OK);
 
     // A text view still lays out and wraps.
-    BTextView view(BRect(0, 0, 99, 99), "text", BRect(0, 0, 40, 99), &font, nullptr,
-                   B_FOLLOW_ALL, B_WILL_DRAW);
+    BTextView view(BRect(0, 0, 99, 99), "text", BRect(0, 0, 40, 99), &font, nullptr, B_FOLLOW_ALL,
+                   B_WILL_DRAW);
     view.SetText("aaaa bbbb cccc");
     EXPECT_EQ(view.CountLines(), 3);
     EXPECT_EQ(view.LineHeight(), 10.0f);

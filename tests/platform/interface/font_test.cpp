@@ -10,7 +10,8 @@
 #include <string>
 #include <vector>
 
-namespace {
+namespace
+{
 
 // Built while globals are set up: the system fonts must already be whole.
 const BFont gEarlyFixedCopy(be_fixed_font);

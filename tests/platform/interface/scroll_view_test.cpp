@@ -13,7 +13,8 @@
 
 using namespace display_test;
 
-namespace {
+namespace
+{
 
 ::testing::Environment* const kEnvironment =
     ::testing::AddGlobalTestEnvironment(new ApplicationEnvironment);
@@ -37,8 +38,8 @@ TEST(ScrollView, FrameGrowsByTheBarsAndTheBorder)
         {B_NO_BORDER, true, false, BRect(120, 7, 287, 57), 0},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << "border " << c.border << " h " << c.horizontal
-                                        << " v " << c.vertical);
+        SCOPED_TRACE(testing::Message()
+                     << "border " << c.border << " h " << c.horizontal << " v " << c.vertical);
         BView* inner = new BView(target, "target", B_FOLLOW_ALL, B_WILL_DRAW);
         BScrollView scroll("scroll_view", inner, B_FOLLOW_ALL, 0, c.horizontal, c.vertical,
                            c.border);
@@ -154,8 +155,7 @@ struct LogWindow {
         window = new BWindow(BRect(100, 100, 410, 150), "log", B_TITLED_WINDOW, 0);
         text = new BTextView(BRect(120, 7, 287, 43), "text_view", BRect(0, 0, 310, 44),
                              B_FOLLOW_ALL, B_WILL_DRAW);
-        scroll = new BScrollView("scroll_view", text, B_FOLLOW_ALL, 0, false, true,
-                                 B_PLAIN_BORDER);
+        scroll = new BScrollView("scroll_view", text, B_FOLLOW_ALL, 0, false, true, B_PLAIN_BORDER);
         window->AddChild(scroll);
         BFont font(be_fixed_font);
         font.SetSize(9);
@@ -256,10 +256,10 @@ TEST(ScrollBar, WheelAndThumbScrollTheText)
 
     // A click on the track above the thumb pages back.
     Display()->UserMouseMoved(token, BPoint(barX, barLeftTop.y + 2));
-    Display()->UserMouseButton(token, BPoint(barX, barLeftTop.y + 2), B_PRIMARY_MOUSE_BUTTON,
-                               true, 1);
-    Display()->UserMouseButton(token, BPoint(barX, barLeftTop.y + 2), B_PRIMARY_MOUSE_BUTTON,
-                               false, 1);
+    Display()->UserMouseButton(token, BPoint(barX, barLeftTop.y + 2), B_PRIMARY_MOUSE_BUTTON, true,
+                               1);
+    Display()->UserMouseButton(token, BPoint(barX, barLeftTop.y + 2), B_PRIMARY_MOUSE_BUTTON, false,
+                               1);
     Settle(log.window);
     ASSERT_TRUE(log.window->Lock());
     EXPECT_LT(log.text->Bounds().top, max);

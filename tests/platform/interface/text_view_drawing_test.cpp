@@ -11,7 +11,8 @@
 
 using namespace display_test;
 
-namespace {
+namespace
+{
 
 ::testing::Environment* const kEnvironment =
     ::testing::AddGlobalTestEnvironment(new ApplicationEnvironment);
@@ -107,8 +108,8 @@ TEST(TextViewDrawing, ViewColourBehindDarkTextWhereTextIs)
     EXPECT_GT(dark, 20);
 
     // Past the text, and below it, only the view colour.
-    for (BPoint inView : {BPoint(textWidth + 5, 3), BPoint(150, 5), BPoint(5, lineHeight + 6),
-                          BPoint(199, 49)}) {
+    for (BPoint inView :
+         {BPoint(textWidth + 5, 3), BPoint(150, 5), BPoint(5, lineHeight + 6), BPoint(199, 49)}) {
         BPoint at = TextWindow::InWindow(inView);
         rgb_color color = PixelOf(view.window, at.x, at.y);
         EXPECT_EQ(color.red, kViewColor.red) << inView;
@@ -123,8 +124,7 @@ TEST(TextViewDrawing, ViewColourBehindDarkTextWhereTextIs)
     Settle(view.window);
     int darkSecondLine = 0;
     for (int32 y = static_cast<int32>(lineHeight); y < static_cast<int32>(2 * lineHeight); y++) {
-        for (int32 x = static_cast<int32>(textWidth / 2); x < static_cast<int32>(textWidth);
-             x++) {
+        for (int32 x = static_cast<int32>(textWidth / 2); x < static_cast<int32>(textWidth); x++) {
             BPoint at = TextWindow::InWindow(BPoint(x, y));
             if (is_dark(PixelOf(view.window, at.x, at.y)))
                 darkSecondLine++;

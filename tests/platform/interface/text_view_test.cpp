@@ -11,7 +11,8 @@
 #include <cstring>
 #include <string>
 
-namespace {
+namespace
+{
 
 BTextView* make_view(float textWidth = 310)
 {
@@ -33,7 +34,8 @@ TEST(TextView, InsertClampsTheOffsetAndStopsAtNul)
     view->Insert(1000, "Z", 1);
     EXPECT_EQ(text_of(*view), "AhelloZ");
     view->Insert(3, "xy\0zz", 5);
-    EXPECT_EQ(text_of(*view), "Ahexyllo" "Z");
+    EXPECT_EQ(text_of(*view), "Ahexyllo"
+                              "Z");
     view->Insert(0, "abc", 2);
     EXPECT_EQ(text_of(*view), "abAhexylloZ");
 
@@ -77,7 +79,8 @@ TEST(TextView, LogLinesInsertedAtTheTopAndCutBack)
 TEST(TextView, ControlBytesAndBrokenUtf8AreKeptByteForByte)
 {
     std::unique_ptr<BTextView> view(make_view(60));
-    const char bytes[] = "\x01\x02\x1b[31m\t\r\x7f\xff\xfe\xc3\x28\xe2\x82 \xf0\x9f\x98\x80 end\xc3";
+    const char bytes[] =
+        "\x01\x02\x1b[31m\t\r\x7f\xff\xfe\xc3\x28\xe2\x82 \xf0\x9f\x98\x80 end\xc3";
     int32 length = sizeof(bytes) - 1;
     view->SetText(bytes, length);
     ASSERT_EQ(view->TextLength(), length);
@@ -114,8 +117,8 @@ TEST(TextView, LinesBreakAtNewlinesAndWrapAtTheTextRectangle)
     float advance = fixed.StringWidth("x");
     // Room for five characters a line.
     std::unique_ptr<BTextView> view(new BTextView(BRect(0, 0, 100, 100), "wrap",
-                                                  BRect(0, 0, advance * 5.5f, 100), &fixed,
-                                                  nullptr, B_FOLLOW_ALL, B_WILL_DRAW));
+                                                  BRect(0, 0, advance * 5.5f, 100), &fixed, nullptr,
+                                                  B_FOLLOW_ALL, B_WILL_DRAW));
     view->SetText("aaa bbb ccc");
     ASSERT_EQ(view->CountLines(), 3);
     EXPECT_EQ(view->OffsetAt(1), 4);
