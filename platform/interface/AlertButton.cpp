@@ -78,8 +78,14 @@ void AlertButton::MouseDown(BPoint where)
 
 void AlertButton::MouseMoved(BPoint where, uint32 transit, const BMessage* dragMessage)
 {
-    if (fTracking)
-        SetPressed(Bounds().Contains(where));
+    if (!fTracking)
+        return;
+    BPoint mouse;
+    uint32 buttons = 0;
+    GetMouse(&mouse, &buttons, false);
+    // Released over another view: no press.
+    fTracking = buttons != 0;
+    SetPressed(fTracking && Bounds().Contains(where));
 }
 
 void AlertButton::MouseUp(BPoint where)

@@ -229,11 +229,21 @@ void BScrollBar::MouseDown(BPoint where)
 
 void BScrollBar::MouseMoved(BPoint where, uint32 transit, const BMessage* dragMessage)
 {
+    if (fDragging && !ButtonsHeld())
+        fDragging = false; // released over another view
     if (!fDragging) {
         BView::MouseMoved(where, transit, dragMessage);
         return;
     }
     SetValue(ValueForThumbStart(Along(where) - fGrabOffset));
+}
+
+bool BScrollBar::ButtonsHeld()
+{
+    BPoint where;
+    uint32 buttons = 0;
+    GetMouse(&where, &buttons, false);
+    return buttons != 0;
 }
 
 void BScrollBar::MouseUp(BPoint where)

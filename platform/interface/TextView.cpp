@@ -647,6 +647,13 @@ void BTextView::MouseDown(BPoint where)
 
 void BTextView::MouseMoved(BPoint where, uint32 transit, const BMessage* dragMessage)
 {
+    if (fTracking) {
+        // Released over another view: that view heard of it, not this one.
+        BPoint mouse;
+        uint32 buttons = 0;
+        GetMouse(&mouse, &buttons, false);
+        fTracking = buttons != 0;
+    }
     if (!fTracking) {
         BView::MouseMoved(where, transit, dragMessage);
         return;

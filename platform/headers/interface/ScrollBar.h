@@ -47,6 +47,7 @@ private:
     BRect ThumbRect() const;
     float Along(BPoint point) const;
     float ValueForThumbStart(float start) const;
+    bool ButtonsHeld();
 
     BView* fTarget = nullptr;
     orientation fOrientation;

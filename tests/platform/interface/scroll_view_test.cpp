@@ -254,6 +254,13 @@ TEST(ScrollBar, WheelAndThumbScrollTheText)
     EXPECT_EQ(log.text->Bounds().top, max);
     log.window->Unlock();
 
+    // The button came up outside the bar: moving over it now drags nothing.
+    Display()->UserMouseMoved(token, BPoint(barX, barLeftTop.y + 2));
+    Settle(log.window);
+    ASSERT_TRUE(log.window->Lock());
+    EXPECT_EQ(log.Bar()->Value(), max);
+    log.window->Unlock();
+
     // A click on the track above the thumb pages back.
     Display()->UserMouseMoved(token, BPoint(barX, barLeftTop.y + 2));
     Display()->UserMouseButton(token, BPoint(barX, barLeftTop.y + 2), B_PRIMARY_MOUSE_BUTTON, true,
