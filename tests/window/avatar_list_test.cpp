@@ -1,0 +1,196 @@
+#include "WindowHarness.h"
+
+#include <Node.h>
+#include <NodeInfo.h>
+
+class AvatarListTest : public WindowTest {
+protected:
+    void SetUp() override
+    {
+        WindowTest::SetUp();
+        for (const char* name : {"alice", "bob", "carol", "none", "|pipe", "name with blank"})
+            Picture(name, 20, 20);
+    }
+
+    // The picture an A_LOOK call shows, read from its trace.
+    std::string Look(const char* search, std::string* trace = nullptr)
+    {
+        std::string text = Trace([&] { fWindow->WorkWithAvaList(A_LOOK, (char*)search); });
+        if (trace != nullptr)
+            *trace = text;
+        size_t start = text.rfind("ManageLogo end '");
+        if (start == std::string::npos)
+            return "<none shown>";
+        start += strlen("ManageLogo end '");
+        return text.substr(start, text.find('\'', start) - start);
+    }
+
+    // The entries A_INIT reads, one "name|tag" a line.
+    std::string Entries()
+    {
+        std::string trace = Trace([&] { fWindow->WorkWithAvaList(A_INIT, NULL); });
+        std::string entries;
+        for (size_t at = trace.find("Add: '"); at != std::string::npos;
+             at = trace.find("Add: '", at + 1)) {
+            size_t end = trace.find("' \n", at);
+            std::string entry = trace.substr(at + 6, end - at - 6);
+            size_t split = entry.find("' '");
+            entries += entry.substr(0, split) + "|" + entry.substr(split + 3) + "\n";
+        }
+        return entries;
+    }
+};
+
+TEST_F(AvatarListTest, StartUpTypesTheListAndTracesEveryEntry)
+{
+    WriteList("alice|A1B2 CAFE\nbob|0042\n");
+    std::string trace = Open();
+    EXPECT_NE(std::string::npos,
+              trace.find("Modus: 3 | search: '(null)'\nModus: A_CHECK\n"
+                         "Modus: 0 | search: '(null)'\nModus: A_INIT\nimage: '" +
+                         Avatar("givecard2") + "'\nManageLogo BAD '" + Avatar("givecard2") +
+                         "'\nAdd: 'alice' 'A1B2 CAFE' \nAdd: 'bob' '0042' \n-- StartUp --\n"))
+        << trace;
+
+    BNode node(ListPath().c_str());
+    BNodeInfo info(&node);
+    char type[B_MIME_TYPE_LENGTH];
+    ASSERT_EQ(B_OK, info.GetType(type));
+    EXPECT_STREQ("text/plain", type);
+}
+
+TEST_F(AvatarListTest, MissingListIsNotCreated)
+{
+    std::string trace = Open();
+    EXPECT_FALSE(fs::exists(ListPath()));
+    EXPECT_EQ(std::string::npos, trace.find("Add: "));
+    EXPECT_EQ("none", Look("1B2"));
+}
+
+TEST_F(AvatarListTest, SplitsLinesByTheirRules)
+{
+    WriteList("# alice|comment\n"
+              "1234567\n"           // 8 bytes with its newline: skipped
+              "12345678\n"          // 9 bytes: an entry without a separator
+              "bob x|7777 8888\n"   // the '|' wins over the earlier blank
+              "|pipe 9999 tail\n"   // a leading '|' is part of the name
+              "|nothingelse\n"      // only a leading '|', no blank
+              "  name with blank|5\n"
+              "carol|CR\r\n"        // the carriage return stays in the tag
+              "alice|last");        // 10 bytes, no newline
+    Open();
+    EXPECT_EQ("|12345678\n"
+              "bob x|7777 8888\n"
+              "|pipe|9999 tail\n"
+              "||nothingelse\n"
+              "  name with blank|5\n"
+              "carol|CR\r\n"
+              "alice|last\n",
+              Entries());
+}
+
+TEST_F(AvatarListTest, ReadsLongLinesIn255BytePieces)
+{
+    std::string longTag(300 - 6, 'x');
+    WriteList("alice|" + longTag + "\n" + "#" + std::string(300, 'c') + " bob|tail\n");
+    Open();
+    std::string entries = Entries();
+    // 255 bytes, then the last 45 and the newline; then the comment's second piece.
+    std::string first = "alice|" + std::string(255 - 6, 'x') + "\n";
+    std::string second = "|" + std::string(45, 'x') + "\n";
+    EXPECT_EQ(first + second, entries.substr(0, first.size() + second.size()));
+    EXPECT_NE(std::string::npos, entries.find("bob|tail")) << entries;
+}
+
+TEST_F(AvatarListTest, FindsTheFirstEntryWhoseTagsHoldTheKey)
+{
+    WriteList("alice|04A1B2 04FFEE\nbob|1B2\ncarol|CR\r\n");
+    Open();
+    EXPECT_EQ("alice", Look("4A1B"));
+    EXPECT_EQ("alice", Look("FFEE")) << "a field may list several tags";
+    EXPECT_EQ("alice", Look("1B2")) << "the first match wins";
+    EXPECT_EQ("carol", Look("CR")) << "CR LF line ends still match";
+    EXPECT_EQ("alice", Look("")) << "an empty key matches the first entry";
+    EXPECT_EQ("none", Look("a1b2")) << "matching is case-sensitive";
+}
+
+TEST_F(AvatarListTest, NoMatchShowsNoneExactlyOnce)
+{
+    WriteList("alice|A1\nbob|B2\n");
+    Open();
+    std::string trace;
+    EXPECT_EQ("none", Look("ZZZ", &trace));
+    EXPECT_EQ(1u, CountOf(trace, "image: '"));
+    EXPECT_EQ("Modus: 4 | search: 'ZZZ'\nModus: A_LOOK\nimage: '" + Avatar("none") +
+                  "'\nManageLogo end 'none'\n",
+              trace);
+
+    EXPECT_EQ("none", Look(NULL, &trace)) << "a null key matches nothing";
+    EXPECT_EQ(0u, trace.find("Modus: 4 | search: '(null)'\n"));
+}
+
+TEST_F(AvatarListTest, AMatchWithAnEmptyNameStillEndsTheScan)
+{
+    WriteList(" 12345678\nalice|12345678\n");
+    Open();
+    std::string trace;
+    Look("1234", &trace);
+    EXPECT_NE(std::string::npos, trace.find("image: '" + AvatarDir() + "'\n: not image")) << trace;
+    EXPECT_EQ(1u, CountOf(trace, "image: '"));
+}
+
+TEST_F(AvatarListTest, ListChangesTakeEffectAtTheNextLookup)
+{
+    WriteList("alice|0001\n");
+    Open();
+    EXPECT_EQ("alice", Look("0001"));
+    WriteList("bob|0001\n");
+    EXPECT_EQ("bob", Look("0001"));
+}
+
+TEST_F(AvatarListTest, BinaryListNeverCrashes)
+{
+    std::string junk;
+    for (int i = 0; i < 4096; i++)
+        junk += (char)((i * 131 + 7) & 0xff);
+    WriteList(junk);
+    Open();
+    Look("x");
+    Entries();
+}
+
+TEST_F(AvatarListTest, OtherModesOnlyTrace)
+{
+    Open();
+    EXPECT_EQ("Modus: 1 | search: 'x'\nModus: A_READ\n",
+              Trace([&] { fWindow->WorkWithAvaList(A_READ, (char*)"x"); }));
+    EXPECT_EQ("Modus: 2 | search: '(null)'\nModus: A_WRITE\n",
+              Trace([&] { fWindow->WorkWithAvaList(A_WRITE, NULL); }));
+    EXPECT_EQ("Modus: 7 | search: '(null)'\nModus: >A_ERR\n",
+              Trace([&] { fWindow->WorkWithAvaList(7, NULL); }));
+    EXPECT_EQ("Modus: -1 | search: '(null)'\n",
+              Trace([&] { fWindow->WorkWithAvaList(-1, NULL); }));
+}
+
+TEST_F(AvatarListTest, LookupBringsAMinimisedWindowBack)
+{
+    WriteList("alice|0001\n");
+    Open();
+    Show();
+    for (const char* key : {"0001", "nothing"}) {
+        ASSERT_TRUE(fWindow->Lock());
+        fWindow->Minimize(true);
+        ASSERT_TRUE(fWindow->IsMinimized());
+        std::string trace = Trace([&] { fWindow->WorkWithAvaList(A_LOOK, (char*)key); });
+        EXPECT_EQ(0u, trace.find(std::string("Modus: 4 | search: '") + key +
+                                 "'\nModus: A_LOOK\nWill Show on screen.. \nimage: '"))
+            << trace;
+        EXPECT_FALSE(fWindow->IsMinimized());
+        EXPECT_FALSE(fWindow->IsHidden());
+        fWindow->Unlock();
+    }
+    ASSERT_TRUE(fWindow->Lock());
+    std::string trace = Trace([&] { fWindow->WorkWithAvaList(A_LOOK, (char*)"0001"); });
+    fWindow->Unlock();
+    EXPECT_EQ(std::string::npos, trace.find("Will Show")) << "a window on screen stays as it is";
+}
