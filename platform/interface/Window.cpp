@@ -275,6 +275,12 @@ void BWindow::DispatchMessage(BMessage* message, BHandler* target)
     }
     case B_WINDOW_ACTIVATED: {
         bool active = false;
+        // The display's reports carry their time; one without is a request,
+        // such as the application's on a relaunch, to come to the front.
+        if (message->FindBool("active", &active) == B_OK && active && !message->HasInt64("when")) {
+            Activate(true);
+            break;
+        }
         if (message->FindBool("active", &active) == B_OK && active != fActive) {
             fActive = active;
             WindowActivated(active);
