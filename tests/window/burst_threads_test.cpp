@@ -5,52 +5,7 @@
 
 #include <thread>
 
-#include "server/DisplayServer.h"
-
-using BPrivate::DisplayServer;
-
-class BurstTest : public WindowTest {
-protected:
-    void OpenShown()
-    {
-        Open();
-        Show();
-        fServer = DisplayServer::Existing();
-        ASSERT_NE(nullptr, fServer);
-        fToken = fServer->TokenOf(fWindow);
-        ASSERT_GT(fToken, 0);
-    }
-
-    // Lets the window's thread handle what it was sent: a message posted after
-    // them comes back when they are done.
-    void Settle()
-    {
-        for (int i = 0; i < 3; i++) {
-            ASSERT_TRUE(fWindow->Lock());
-            fWindow->Unlock();
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        }
-    }
-
-    template <typename Action>
-    std::string UserTrace(Action action)
-    {
-        CaptureStdout capture;
-        action();
-        Settle();
-        return capture.Stop();
-    }
-
-    rgb_color Pixel(int32 x, int32 y)
-    {
-        rgb_color color = {};
-        EXPECT_TRUE(fServer->ReadPixel(fToken, x, y, &color));
-        return color;
-    }
-
-    std::shared_ptr<DisplayServer> fServer;
-    int32 fToken = -1;
-};
+class BurstTest : public ShownWindowTest {};
 
 TEST_F(BurstTest, BurstWhileTheUserMinimisesAndTheListIsReplaced)
 {
