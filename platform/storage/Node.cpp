@@ -40,8 +40,11 @@ status_t xattr_status(int error)
     }
 }
 
-status_t check_attribute_name(const char* name, std::string* xattrName)
+// The xattr that holds attribute `name` of a node in state `nodeStatus`.
+status_t check_attribute_name(status_t nodeStatus, const char* name, std::string* xattrName)
 {
+    if (nodeStatus != B_OK)
+        return B_FILE_ERROR;
     if (name == NULL || name[0] == '\0')
         return B_BAD_VALUE;
     if (strlen(name) > B_ATTR_NAME_LENGTH)
@@ -203,10 +206,8 @@ ssize_t BNode::ReadAttr(const char* name, type_code type, off_t offset, void* bu
 {
     if (name == NULL || buffer == NULL || offset < 0)
         return B_BAD_VALUE;
-    if (fStatus != B_OK)
-        return B_FILE_ERROR;
     std::string xattrName;
-    status_t status = check_attribute_name(name, &xattrName);
+    status_t status = check_attribute_name(fStatus, name, &xattrName);
     if (status != B_OK)
         return status;
 
@@ -227,10 +228,8 @@ ssize_t BNode::WriteAttr(const char* name, type_code type, off_t offset, const v
 {
     if (name == NULL || buffer == NULL || offset < 0)
         return B_BAD_VALUE;
-    if (fStatus != B_OK)
-        return B_FILE_ERROR;
     std::string xattrName;
-    status_t status = check_attribute_name(name, &xattrName);
+    status_t status = check_attribute_name(fStatus, name, &xattrName);
     if (status != B_OK)
         return status;
     if ((uint64)offset > kMaxAttributeDataSize || length > kMaxAttributeDataSize - (size_t)offset)
@@ -263,10 +262,8 @@ status_t BNode::RemoveAttr(const char* name)
 {
     if (name == NULL)
         return B_BAD_VALUE;
-    if (fStatus != B_OK)
-        return B_FILE_ERROR;
     std::string xattrName;
-    status_t status = check_attribute_name(name, &xattrName);
+    status_t status = check_attribute_name(fStatus, name, &xattrName);
     if (status != B_OK)
         return status;
     int result = fByPath ? lremovexattr(fPath.c_str(), xattrName.c_str())
@@ -278,10 +275,8 @@ status_t BNode::GetAttrInfo(const char* name, attr_info* info) const
 {
     if (name == NULL || info == NULL)
         return B_BAD_VALUE;
-    if (fStatus != B_OK)
-        return B_FILE_ERROR;
     std::string xattrName;
-    status_t status = check_attribute_name(name, &xattrName);
+    status_t status = check_attribute_name(fStatus, name, &xattrName);
     if (status != B_OK)
         return status;
     std::vector<char> value;

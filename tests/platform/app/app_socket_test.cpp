@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/ScratchDir.h"
+
 #include <string>
 
 #include <stdlib.h>
@@ -26,27 +28,22 @@ protected:
     void SetUp() override
     {
         alarm(60);
-        char folder[] = "/tmp/app-socket-XXXXXX";
-        ASSERT_NE(nullptr, mkdtemp(folder));
-        fRuntime = folder;
-        setenv("XDG_RUNTIME_DIR", fRuntime.c_str(), 1);
+        setenv("XDG_RUNTIME_DIR", fRuntime.Path().c_str(), 1);
     }
 
     void TearDown() override
     {
         alarm(0);
-        std::string command = "rm -rf '" + fRuntime + "'";
-        EXPECT_EQ(0, system(command.c_str()));
     }
 
-    std::string fRuntime;
+    ScratchDir fRuntime;
 };
 
 TEST_F(AppSocketTest, FolderIsPrivateAndCheckedEachTime)
 {
     std::string folder;
     ASSERT_EQ(B_OK, AppSocket::Folder(&folder));
-    EXPECT_EQ(fRuntime + "/be-applications", folder);
+    EXPECT_EQ(fRuntime / "be-applications", folder);
     struct stat info;
     ASSERT_EQ(0, stat(folder.c_str(), &info));
     EXPECT_EQ(0700u, info.st_mode & 0777);

@@ -12,6 +12,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/ScratchDir.h"
+
 #include <atomic>
 #include <fstream>
 #include <memory>
@@ -51,17 +53,12 @@ protected:
     void SetUp() override
     {
         alarm(240);
-        char folder[] = "/tmp/app-test-XXXXXX";
-        ASSERT_NE(nullptr, mkdtemp(folder));
-        fRuntime = folder;
-        setenv("XDG_RUNTIME_DIR", fRuntime.c_str(), 1);
+        setenv("XDG_RUNTIME_DIR", fRuntime.Path().c_str(), 1);
     }
 
     void TearDown() override
     {
         alarm(0);
-        std::string command = "rm -rf '" + fRuntime + "'";
-        EXPECT_EQ(0, system(command.c_str()));
     }
 
     // Starts the echo application and waits until its loop runs.
@@ -74,7 +71,7 @@ protected:
     // A copy of the echo application, to give launch flags of its own.
     std::string CopyEcho(const std::string& name)
     {
-        std::string copy = fRuntime + "/" + name;
+        std::string copy = fRuntime / name;
         std::ifstream source(kEchoApp, std::ios::binary);
         std::ofstream(copy, std::ios::binary) << source.rdbuf();
         EXPECT_EQ(0, chmod(copy.c_str(), 0755));
@@ -106,7 +103,7 @@ protected:
 
     std::string SignatureSocket(const char* signature)
     {
-        return BPrivate::AppSocket::SignaturePath(fRuntime + "/be-applications", signature);
+        return BPrivate::AppSocket::SignaturePath(fRuntime / "be-applications", signature);
     }
 
     // A raw connection to an application's socket.
@@ -120,7 +117,7 @@ protected:
         return fd;
     }
 
-    std::string fRuntime;
+    ScratchDir fRuntime;
 };
 
 TEST_F(ApplicationTest, TenThousandMessagesFromSendMessageAllArrive)
@@ -289,7 +286,7 @@ TEST_F(ApplicationTest, ClosingTheApplicationDoesNotWaitForAFullLooper)
 
 TEST_F(ApplicationTest, AnUnsafeSocketFolderIsRefused)
 {
-    std::string folder = fRuntime + "/be-applications";
+    std::string folder = fRuntime / "be-applications";
     ASSERT_EQ(0, mkdir(folder.c_str(), 0755));
     Process echo;
     StartEcho(&echo);

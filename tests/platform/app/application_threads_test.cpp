@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/ScratchDir.h"
+
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -157,28 +159,23 @@ protected:
     void SetUp() override
     {
         alarm(120);
-        char folder[] = "/tmp/app-threads-XXXXXX";
-        ASSERT_NE(nullptr, mkdtemp(folder));
-        fRuntime = folder;
-        setenv("XDG_RUNTIME_DIR", fRuntime.c_str(), 1);
+        setenv("XDG_RUNTIME_DIR", fRuntime.Path().c_str(), 1);
     }
 
     void TearDown() override
     {
         alarm(0);
-        std::string command = "rm -rf '" + fRuntime + "'";
-        EXPECT_EQ(0, system(command.c_str()));
     }
 
     bool SignatureSocketExists()
     {
         struct stat info;
         std::string path =
-            BPrivate::AppSocket::SignaturePath(fRuntime + "/be-applications", kSignature);
+            BPrivate::AppSocket::SignaturePath(fRuntime / "be-applications", kSignature);
         return stat(path.c_str(), &info) == 0;
     }
 
-    std::string fRuntime;
+    ScratchDir fRuntime;
 };
 
 TEST_F(InProcessApplicationTest, LoopRunsOnTheBuildingThreadAndTakesMessagesBySignature)
