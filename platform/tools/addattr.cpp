@@ -1,5 +1,7 @@
 // addattr [-t TYPE] NAME VALUE FILE...: writes one typed attribute to each file.
 
+#include "ToolMain.h"
+
 #include <Node.h>
 #include <TypeConstants.h>
 
@@ -145,10 +147,8 @@ const char* encode(const std::string& type, const char* value, uint32* code,
 
 int main(int argc, char** argv)
 {
-    if (argc == 2 && strcmp(argv[1], "--help") == 0) {
-        fputs(kUsage, stdout);
+    if (PrintUsageIfAsked(argc, argv, kUsage))
         return 0;
-    }
     int first = 1;
     std::string type = "string";
     if (argc == 2 && strcmp(argv[1], "-t") == 0) {
@@ -175,9 +175,8 @@ int main(int argc, char** argv)
         return 1;
     }
 
-    bool ok = true;
-    for (int i = first + 2; i < argc; i++) {
-        BNode node(argv[i]);
+    return RunOnEach(argv + first + 2, argv + argc, [&](const char* path) {
+        BNode node(path);
         status_t status = node.InitCheck();
         if (status == B_OK) {
             // The data pointer must not be NULL even for an empty value.
@@ -186,10 +185,8 @@ int main(int argc, char** argv)
                 node.WriteAttr(name, code, 0, data.empty() ? &none : data.data(), data.size());
             status = written < 0 ? (status_t)written : B_OK;
         }
-        if (status != B_OK) {
-            fprintf(stderr, "addattr: %s: %s\n", argv[i], strerror(status));
-            ok = false;
-        }
-    }
-    return ok ? 0 : 1;
+        if (status != B_OK)
+            fprintf(stderr, "addattr: %s: %s\n", path, strerror(status));
+        return status == B_OK;
+    });
 }

@@ -1,5 +1,7 @@
 // catattr NAME FILE...: the value of one attribute of each file, decoded by its type.
 
+#include "ToolMain.h"
+
 #include <Node.h>
 #include <TypeConstants.h>
 
@@ -123,16 +125,12 @@ bool cat_file(const char* name, const char* path, bool withName)
 
 int main(int argc, char** argv)
 {
-    if (argc == 2 && strcmp(argv[1], "--help") == 0) {
-        fputs(kUsage, stdout);
+    if (PrintUsageIfAsked(argc, argv, kUsage))
         return 0;
-    }
     if (argc < 3) {
         fputs("catattr: need an attribute name and at least one file (see --help)\n", stderr);
         return 1;
     }
-    bool ok = true;
-    for (int i = 2; i < argc; i++)
-        ok = cat_file(argv[1], argv[i], argc > 3) && ok;
-    return ok ? 0 : 1;
+    return RunOnEach(argv + 2, argv + argc,
+                     [&](const char* path) { return cat_file(argv[1], path, argc > 3); });
 }

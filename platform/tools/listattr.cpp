@@ -1,5 +1,7 @@
 // listattr FILE...: the attributes of each file, one line each: name, type code, size.
 
+#include "ToolMain.h"
+
 #include <Node.h>
 
 #include <ctype.h>
@@ -57,16 +59,12 @@ bool list_file(const char* path, bool withHeader)
 
 int main(int argc, char** argv)
 {
-    if (argc == 2 && strcmp(argv[1], "--help") == 0) {
-        fputs(kUsage, stdout);
+    if (PrintUsageIfAsked(argc, argv, kUsage))
         return 0;
-    }
     if (argc < 2) {
         fputs("listattr: no file given (see --help)\n", stderr);
         return 1;
     }
-    bool ok = true;
-    for (int i = 1; i < argc; i++)
-        ok = list_file(argv[i], argc > 2) && ok;
-    return ok ? 0 : 1;
+    return RunOnEach(argv + 1, argv + argc,
+                     [&](const char* path) { return list_file(path, argc > 2); });
 }

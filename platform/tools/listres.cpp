@@ -1,5 +1,7 @@
 // listres: lists the resources attached to files.
 
+#include "ToolMain.h"
+
 #include <File.h>
 #include <Resources.h>
 
@@ -65,16 +67,12 @@ bool ListFile(const char* path, bool withHeading)
 
 int main(int argc, char** argv)
 {
-    if (argc == 2 && strcmp(argv[1], "--help") == 0) {
-        fputs(kUsage, stdout);
+    if (PrintUsageIfAsked(argc, argv, kUsage))
         return 0;
-    }
     if (argc < 2) {
         fputs("listres: usage: listres FILE... (or --help)\n", stderr);
         return 1;
     }
-    bool allListed = true;
-    for (int i = 1; i < argc; i++)
-        allListed = ListFile(argv[i], argc > 2) && allListed;
-    return allListed ? 0 : 1;
+    return RunOnEach(argv + 1, argv + argc,
+                     [&](const char* path) { return ListFile(path, argc > 2); });
 }

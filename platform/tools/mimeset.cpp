@@ -1,6 +1,7 @@
 // mimeset [-f] PATH...: gives each file the type of its content.
 
 #include "storage/MimeSniffer.h"
+#include "ToolMain.h"
 
 #include <File.h>
 #include <Node.h>
@@ -67,10 +68,8 @@ bool set_type(const char* path, bool force)
 
 int main(int argc, char** argv)
 {
-    if (argc == 2 && strcmp(argv[1], "--help") == 0) {
-        fputs(kUsage, stdout);
+    if (PrintUsageIfAsked(argc, argv, kUsage))
         return 0;
-    }
     int first = 1;
     bool force = false;
     if (argc > 1 && strcmp(argv[1], "-f") == 0) {
@@ -84,8 +83,6 @@ int main(int argc, char** argv)
         fputs("mimeset: no path given (see --help)\n", stderr);
         return 1;
     }
-    bool ok = true;
-    for (int i = first; i < argc; i++)
-        ok = set_type(argv[i], force) && ok;
-    return ok ? 0 : 1;
+    return RunOnEach(argv + first, argv + argc,
+                     [&](const char* path) { return set_type(path, force); });
 }

@@ -3,6 +3,7 @@
 #include <File.h>
 #include <GraphicsDefs.h>
 
+#include "ToolMain.h"
 #include "storage/ResourceContainer.h"
 
 #include <cerrno>
@@ -473,10 +474,8 @@ bool RdefCompiler::Compile(std::istream& input, ResourceContainer* container)
 
 int main(int argc, char** argv)
 {
-    if (argc == 2 && strcmp(argv[1], "--help") == 0) {
-        fputs(kUsage, stdout);
+    if (PrintUsageIfAsked(argc, argv, kUsage))
         return 0;
-    }
     bool checkOnly = argc == 3 && strcmp(argv[1], "--check") == 0;
     if (argc != 3 || (!checkOnly && argv[1][0] == '-')) {
         fputs("rc: usage: rc RDEF EXECUTABLE | rc --check RDEF | rc --help\n", stderr);
