@@ -2,15 +2,15 @@
 // SDL backend, seen as a user sees it.
 
 #include "ProgramHarness.h"
+#include "support/XServer.h"
 
 #include <png.h>
-#include <signal.h>
-#include <unistd.h>
 
 #include <sstream>
 #include <thread>
 
-namespace {
+namespace
+{
 
 bool Have(const char* program)
 {
@@ -33,39 +33,22 @@ struct Screenshot {
 
 } // namespace
 
-class ScreenTest : public ProgramTest {
+class ScreenTest : public ProgramTest
+{
 protected:
     void SetUp() override
     {
         if (!Have("Xvfb") || !Have("xdotool") || !Have("xwininfo") || !Have("import"))
             GTEST_SKIP() << "Xvfb, xdotool, xwininfo or ImageMagick missing";
         ProgramTest::SetUp();
-        for (fDisplay = 40 + getpid() % 50; fDisplay < 200; fDisplay++)
-            if (!fs::exists("/tmp/.X11-unix/X" + std::to_string(fDisplay)) &&
-                !fs::exists("/tmp/.X" + std::to_string(fDisplay) + "-lock"))
-                break;
-        std::string display = ":" + std::to_string(fDisplay);
-        ASSERT_TRUE(fServer.Start("/usr/bin/Xvfb", {display, "-screen", "0", "1024x768x24",
-                                                     "-nolisten", "tcp"}));
-        for (int i = 0; i < 100 && !fs::exists("/tmp/.X11-unix/X" + std::to_string(fDisplay));
-             i++)
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        ASSERT_TRUE(fServer.IsRunning()) << fServer.Stderr();
-        setenv("DISPLAY", display.c_str(), 1);
+        ASSERT_TRUE(fServer.Start()) << fServer.Error();
+        setenv("DISPLAY", fServer.Display().c_str(), 1);
         setenv("BE_DISPLAY", "sdl", 1);
-        if (Have("openbox")) {
-            fWindowManager.Start("/bin/sh", {"-c", "exec openbox"});
-            std::this_thread::sleep_for(std::chrono::milliseconds(500));
-        }
     }
 
     void TearDown() override
     {
-        // Ended gently, the servers remove their sockets and locks.
-        fWindowManager.Signal(SIGTERM);
-        fWindowManager.Wait(5000);
-        fServer.Signal(SIGTERM);
-        fServer.Wait(5000);
+        fServer.Stop();
         unsetenv("DISPLAY");
     }
 
@@ -136,9 +119,7 @@ protected:
         return g;
     }
 
-    int fDisplay = 0;
-    Process fServer;
-    Process fWindowManager;
+    XServer fServer;
 };
 
 static void ExpectColor(const TestPictures::Color& expected, const TestPictures::Color& seen,

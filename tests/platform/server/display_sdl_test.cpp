@@ -19,14 +19,13 @@
 #include "platform/server/display_test_support.h"
 #include "support/Process.h"
 #include "support/ScratchDir.h"
+#include "support/XServer.h"
 
 using namespace display_test;
 
 namespace
 {
 
-const char* const kXvfb = "/usr/bin/Xvfb";
-const char* const kOpenbox = "/usr/bin/openbox";
 const char* const kXdotool = "/usr/bin/xdotool";
 const char* const kImport = "/usr/bin/import";
 const char* const kXprop = "/usr/bin/xprop";
@@ -46,41 +45,25 @@ public:
     {
         if (const char* title = getenv(kShowWindowVariable))
             ShowWindowAndWait(title);
-        if (!exists(kXvfb) || !exists(kXdotool))
+        if (!Usable() || !fServer.Start())
             return;
-        for (int number = 40 + getpid() % 50; number < 140 && fDisplay.empty(); number++) {
-            std::string lock = "/tmp/.X" + std::to_string(number) + "-lock";
-            std::string socket = "/tmp/.X11-unix/X" + std::to_string(number);
-            if (exists(lock) || exists(socket))
-                continue;
-            std::string display = ":" + std::to_string(number);
-            if (!fServer.Start(kXvfb, {display, "-screen", "0", "1024x768x24", "-nolisten", "tcp"}))
-                return;
-            if (!WaitFor([&] { return exists(socket) || !fServer.IsRunning(); }) ||
-                !fServer.IsRunning())
-                return;
-            fDisplay = display;
-        }
-        if (fDisplay.empty())
-            return;
-        setenv("DISPLAY", fDisplay.c_str(), 1);
+        setenv("DISPLAY", fServer.Display().c_str(), 1);
         setenv("BE_DISPLAY", "sdl", 1);
         unsetenv("WAYLAND_DISPLAY");
-        if (exists(kOpenbox)) {
-            fWindowManager.SetEnv("DISPLAY", fDisplay);
-            fWindowManager.Start(kOpenbox, {});
-            snooze(300000);
-        }
         ApplicationEnvironment::SetUp();
     }
     void TearDown() override
     {
-        if (!fDisplay.empty())
+        if (!fServer.Display().empty())
             ApplicationEnvironment::TearDown();
+        fServer.Stop();
     }
 
-    // Empty when there is no X server to test on.
-    const std::string& Display() const { return fDisplay; }
+    // Whether the tools to test on X are installed.
+    static bool Usable() { return XServer::Available() && exists(kXdotool); }
+    // Empty when there is no X server to test on; ServerError() then says why.
+    const std::string& Display() const { return fServer.Display(); }
+    const std::string& ServerError() const { return fServer.Error(); }
 
 private:
     // A copy of this program, run by a test on the test's display, shows a
@@ -95,9 +78,7 @@ private:
         std::_Exit(0);
     }
 
-    Process fServer;
-    Process fWindowManager;
-    std::string fDisplay;
+    XServer fServer;
 };
 
 XServerEnvironment* const kEnvironment =
@@ -164,8 +145,9 @@ class SdlDisplay : public ::testing::Test
 protected:
     void SetUp() override
     {
-        if (kEnvironment->Display().empty())
-            GTEST_SKIP() << "no Xvfb to run the SDL backend on";
+        if (!XServerEnvironment::Usable())
+            GTEST_SKIP() << "no Xvfb or xdotool to run the SDL backend on";
+        ASSERT_FALSE(kEnvironment->Display().empty()) << kEnvironment->ServerError();
         static int windows = 0;
         title = "VEK display test " + std::to_string(getpid()) + "-" + std::to_string(++windows);
         window = new KeyWindow(BRect(100, 120, 410, 170), title.c_str());
