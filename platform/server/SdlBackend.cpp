@@ -1,4 +1,5 @@
 #include "server/DisplayBackend.h"
+#include "server/XErrors.h"
 
 #include <File.h>
 #include <GraphicsDefs.h>
@@ -341,6 +342,7 @@ void SdlBackend::Run(std::promise<bool>* started)
     // The pixels go straight to the window system: a GL renderer behind the
     // window surface would make SDL recreate the windows it has shown.
     SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+    InstallXErrorHandler();
     if (SDL_Init(SDL_INIT_VIDEO) != 0) {
         started->set_value(false);
         return;

@@ -1,10 +1,13 @@
 #include "support/XServer.h"
 
 #include <chrono>
+#include <cstdio>
 #include <thread>
 
 #include <signal.h>
 #include <unistd.h>
+
+#include <X11/Xlib.h>
 
 namespace
 {
@@ -66,6 +69,11 @@ void XServer::StartWindowManager()
 
 void XServer::Stop()
 {
+    // Tests that need the window manager fail oddly without it: say why it went.
+    if (!fDisplay.empty() && fWindowManager.Pid() > 0 && !fWindowManager.IsRunning())
+        fprintf(stderr, "openbox on %s ended early (status %d, signal %d): %s\n", fDisplay.c_str(),
+                fWindowManager.ExitCode(), fWindowManager.TermSignal(),
+                fWindowManager.Stderr().c_str());
     for (Process* process : {&fWindowManager, &fServer}) {
         if (process->Pid() > 0 && process->IsRunning()) {
             process->Signal(SIGTERM);
@@ -73,4 +81,21 @@ void XServer::Stop()
         }
     }
     fDisplay.clear();
+}
+
+void XServer::SendToDestroyedWindow(const std::string& display)
+{
+    ::Display* connection = XOpenDisplay(display.c_str());
+    if (connection == nullptr)
+        return;
+    ::Window window =
+        XCreateSimpleWindow(connection, DefaultRootWindow(connection), 0, 0, 10, 10, 0, 0, 0);
+    XDestroyWindow(connection, window);
+    XEvent event = {};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = window;
+    event.xclient.format = 32;
+    XSendEvent(connection, window, False, NoEventMask, &event);
+    XSync(connection, False);
+    XCloseDisplay(connection);
 }

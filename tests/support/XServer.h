@@ -21,6 +21,10 @@ public:
     bool Start();
     void Stop();
 
+    // Sends an event on a new connection to display to a window that was just destroyed, as
+    // SDL does when it wakes its event wait; Xlib's own error handler would end the process.
+    static void SendToDestroyedWindow(const std::string& display);
+
     // ":N" while it runs, else empty.
     const std::string& Display() const { return fDisplay; }
     const std::string& Error() const { return fError; }

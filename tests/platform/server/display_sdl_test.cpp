@@ -378,6 +378,17 @@ TEST_F(SdlDisplay, TheWindowIconIsTheExecutablesLargeIcon)
     }));
 }
 
+TEST_F(SdlDisplay, AnXErrorDoesNotEndTheProgram)
+{
+    // While SDL runs, its own handler takes X errors. Once the last window has gone and SDL
+    // has quit, the handler it puts back takes them: Xlib's own would end this program here.
+    XServer::SendToDestroyedWindow(kEnvironment->Display());
+    QuitWindow(window);
+    window = nullptr;
+    XServer::SendToDestroyedWindow(kEnvironment->Display());
+    EXPECT_FALSE(kEnvironment->Display().empty());
+}
+
 TEST_F(SdlDisplay, TheClipboardHoldsWhatWasCopied)
 {
     Display()->SetClipboardText("tag A1B2", 8);

@@ -1,0 +1,39 @@
+// Kept apart from the backend: Xlib's macros (None, Bool, Status …) clash with the kits' names.
+
+#include "server/XErrors.h"
+
+#include <X11/Xlib.h>
+#include <X11/Xproto.h>
+
+#include <cstdio>
+
+namespace BPrivate
+{
+
+namespace
+{
+
+int ReportXError(Display* display, XErrorEvent* error)
+{
+    // SDL wakes its event wait by sending an event to one of its windows, from the thread
+    // that posts; when that window was destroyed a moment before, the BadWindow that comes
+    // back is harmless.
+    if (error->error_code == BadWindow && error->request_code == X_SendEvent)
+        return 0;
+    char text[160];
+    XGetErrorText(display, error->error_code, text, sizeof text);
+    fprintf(stderr, "display: X error \"%s\" on request %d, ignored\n", text,
+            (int)error->request_code);
+    return 0;
+}
+
+} // namespace
+
+void InstallXErrorHandler()
+{
+    // Before SDL opens its connections: SDL puts back the handler it found when it quits, and
+    // the connection it then closes may still report an error.
+    XSetErrorHandler(ReportXError);
+}
+
+} // namespace BPrivate

@@ -1,0 +1,12 @@
+#ifndef VEK_SERVER_X_ERRORS_H
+#define VEK_SERVER_X_ERRORS_H
+
+namespace BPrivate
+{
+
+// Makes X protocol errors non-fatal for the whole process; Xlib's own handler exits.
+void InstallXErrorHandler();
+
+} // namespace BPrivate
+
+#endif
