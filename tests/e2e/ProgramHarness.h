@@ -14,6 +14,7 @@
 #include <sys/stat.h>
 
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -52,6 +53,11 @@ protected:
 
     std::string Avatar(const std::string& name) const { return fAppDir + "/avatars/" + name; }
     std::string SettingsFile() const { return fConfig + "/_LP_x-vnd.NW/PXL_settings"; }
+
+    void AvatarList(const std::string& text)
+    {
+        std::ofstream(fAppDir + "/rfid_avatar_list", std::ios::binary) << text;
+    }
 
     void Picture(const std::string& name, int width, int height, TestPictures::Color color)
     {

@@ -44,8 +44,7 @@ TEST_F(ProgramRunTest, FirstAndLaterStartTraces)
 
 TEST_F(ProgramRunTest, TagEventsAndReloadsReachTheWindowOnly)
 {
-    fs::create_directories(fAppDir + "/avatars");
-    std::ofstream(fAppDir + "/rfid_avatar_list") << "alice|A1B2\n";
+    AvatarList("alice|A1B2\n");
     Picture("alice", 20, 30, {1, 2, 3, 255});
     Process program;
     Start(program);
@@ -139,8 +138,7 @@ TEST_F(ProgramRunTest, UnwritableSettingsStillEndCleanly)
 
 TEST_F(ProgramRunTest, TenThousandEventsAreAllHandled)
 {
-    fs::create_directories(fAppDir + "/avatars");
-    std::ofstream(fAppDir + "/rfid_avatar_list") << "alice|A1B2\n";
+    AvatarList("alice|A1B2\n");
     Picture("alice", 16, 16, {1, 2, 3, 255});
     Process program;
     Start(program);
