@@ -24,6 +24,9 @@ struct TagRead {
     bool repeats = false;
     // A message text that the source names; empty for a plain read.
     std::string message;
+    // Read by a reader of this machine; false for reads that came from the
+    // broker, which are never published back to it.
+    bool local = true;
 };
 
 class TagSink {
