@@ -8,6 +8,7 @@
 #include <Path.h>
 #include <TypeConstants.h>
 
+#include <math.h>
 #include <stdio.h>
 #include <string.h>
 #include <sys/stat.h>
@@ -45,13 +46,28 @@ Prefs::Prefs()
     fError = false;
     fLogoPath = NULL;
     fFile = NULL;
+    fReadOnly = false;
 
     InitCheck();
 
     fFile = new BFile(path.Path(), SETTINGS_MODE);
+    status_t writable = fFile->InitCheck();
+    if (writable != B_OK) {
+        // What can be read is read, even when nothing can be stored.
+        BFile* readable = new BFile(path.Path(), B_READ_ONLY);
+        if (readable->InitCheck() == B_OK) {
+            delete fFile;
+            fFile = readable;
+            fReadOnly = true;
+            printf("Prefs '%s' can't be written (%s): settings are read, not saved\n",
+                   Text(path.Path()), strerror(writable));
+        } else {
+            delete readable;
+        }
+    }
     LoadPrefs();
 
-    if (fError) {
+    if (fError && !fReadOnly) {
         fFile->Unset();
         delete fFile;
         fFile = new BFile(path.Path(), SETTINGS_MODE);
@@ -98,11 +114,15 @@ void Prefs::InitCheck()
             printf("[File created]\n");
     } else {
         file = new BFile(path.Path(), SETTINGS_MODE);
+        bool writable = file->InitCheck() == B_OK;
+        if (!writable)
+            file->SetTo(path.Path(), B_READ_ONLY);
         if (file->InitCheck() != B_OK) {
             printf("[init error]\n");
         } else {
             printf("[File found]\n");
-            file->Write("Hello !\n", 8);
+            if (writable)
+                file->Write("Hello !\n", 8);
         }
     }
 
@@ -110,12 +130,23 @@ void Prefs::InitCheck()
     delete file;
 }
 
+BRect Prefs::DefaultWinRect()
+{
+    return BRect(100, 100, 415, 329);
+}
+
 bool Prefs::LoadPrefs()
 {
-    BRect defaultRect(100, 100, 415, 329);
+    BRect defaultRect = DefaultWinRect();
     if (!GetRect("prefs_window_rect", &fWinRect, &defaultRect)) {
         fError = true;
         return false;
+    }
+    // A frame of NaN or infinity would place the window nowhere, and be stored again.
+    if (!isfinite(fWinRect.left) || !isfinite(fWinRect.top) || !isfinite(fWinRect.right) ||
+        !isfinite(fWinRect.bottom)) {
+        printf("Prefs: prefs_window_rect is no frame, the default is taken\n");
+        fWinRect = defaultRect;
     }
 
     bool defaultFlag = false;
@@ -163,7 +194,7 @@ bool Prefs::GetInt(const char* name, int32* value, int32* def)
     ssize_t n = fFile->ReadAttr(name, B_INT32_TYPE, 0, value, sizeof(int32));
     if (n == B_ENTRY_NOT_FOUND) {
         *value = *def;
-        if (fFile->WriteAttr(name, B_INT32_TYPE, 0, def, sizeof(int32)) < 0) {
+        if (!fReadOnly && fFile->WriteAttr(name, B_INT32_TYPE, 0, def, sizeof(int32)) < 0) {
             printf("WriteAttr on %s died\n", name);
             fError = true;
             return false;
@@ -184,7 +215,7 @@ bool Prefs::GetBool(const char* name, bool* value, bool* def)
     ssize_t n = fFile->ReadAttr(name, B_BOOL_TYPE, 0, &stored, 1);
     if (n == B_ENTRY_NOT_FOUND) {
         *value = *def;
-        if (fFile->WriteAttr(name, B_BOOL_TYPE, 0, def, 1) < 0) {
+        if (!fReadOnly && fFile->WriteAttr(name, B_BOOL_TYPE, 0, def, 1) < 0) {
             printf("WriteAttr on %s died\n", name);
             fError = true;
             return false;
@@ -207,7 +238,8 @@ bool Prefs::GetRect(const char* name, BRect* value, BRect* def)
     if (n == B_ENTRY_NOT_FOUND) {
         *value = *def;
         float defaults[4] = {def->left, def->top, def->right, def->bottom};
-        if (fFile->WriteAttr(name, B_RECT_TYPE, 0, defaults, sizeof(defaults)) < 0) {
+        if (!fReadOnly &&
+            fFile->WriteAttr(name, B_RECT_TYPE, 0, defaults, sizeof(defaults)) < 0) {
             printf("WriteAttr on %s died\n", name);
             fError = true;
             return false;
@@ -234,7 +266,7 @@ bool Prefs::GetStr(const char* name, char* value, char* def)
         if (value != def)
             memmove(value, def, length);
         value[length] = '\0';
-        if (fFile->WriteAttr(name, B_STRING_TYPE, 0, def, length) < 0) {
+        if (!fReadOnly && fFile->WriteAttr(name, B_STRING_TYPE, 0, def, length) < 0) {
             printf("WriteAttr on %s died\n", name);
             fError = true;
             return false;
@@ -256,6 +288,8 @@ bool Prefs::GetStr(const char* name, char* value, char* def)
 
 bool Prefs::PutInt(const char* name, int32* value)
 {
+    if (fReadOnly)
+        return false;
     ssize_t w = fFile->WriteAttr(name, B_INT32_TYPE, 0, value, sizeof(int32));
     if (w < 0) {
         printf("Unknown error writing %s:\n%s\n", name, strerror((int)w));
@@ -267,6 +301,8 @@ bool Prefs::PutInt(const char* name, int32* value)
 
 bool Prefs::PutBool(const char* name, bool* value)
 {
+    if (fReadOnly)
+        return false;
     ssize_t w = fFile->WriteAttr(name, B_BOOL_TYPE, 0, value, 1);
     if (w < 0) {
         printf("Unknown error writing %s:\n%s\n", name, strerror((int)w));
@@ -278,6 +314,8 @@ bool Prefs::PutBool(const char* name, bool* value)
 
 bool Prefs::PutRect(const char* name, BRect* value)
 {
+    if (fReadOnly)
+        return false;
     float stored[4] = {value->left, value->top, value->right, value->bottom};
     ssize_t w = fFile->WriteAttr(name, B_RECT_TYPE, 0, stored, sizeof(stored));
     if (w < 0) {
@@ -290,6 +328,8 @@ bool Prefs::PutRect(const char* name, BRect* value)
 
 bool Prefs::PutStr(const char* name, char* value)
 {
+    if (fReadOnly)
+        return false;
     ssize_t w = value != NULL ? fFile->WriteAttr(name, B_STRING_TYPE, 0, value, strlen(value) + 1)
                               : B_BAD_VALUE;
     if (w < 0) {

@@ -29,11 +29,17 @@ public:
     bool PutRect(const char* name, BRect* value);
     bool PutStr(const char* name, char* value);
 
+    // The frame of a first start.
+    static BRect DefaultWinRect();
+
     BRect fWinRect;
     bool fWindowByBegin;
     char* fLogoPath;
     bool fError;
     BFile* fFile;
+    // The file could be opened for reading only: missing settings take their
+    // defaults without storing them, and nothing is written.
+    bool fReadOnly;
 };
 
 #endif

@@ -8,6 +8,7 @@
 #include <Message.h>
 #include <Messenger.h>
 #include <Roster.h>
+#include <Screen.h>
 #include <ScrollView.h>
 #include <TextView.h>
 #include <View.h>
@@ -17,6 +18,12 @@
 
 #include "VEKDefs.h"
 #include "VEK_Prefs.h"
+
+// A frame that no screen shows any part of can't be reached by the user.
+static bool IsOnScreen(BWindow* window, BRect frame)
+{
+    return BScreen(window).Frame().Intersects(frame);
+}
 
 VEKWindow::VEKWindow(BRect frame)
     : BWindow(frame, "Pictoslate", B_TITLED_WINDOW, B_NOT_RESIZABLE, B_CURRENT_WORKSPACE),
@@ -35,6 +42,12 @@ VEKWindow::VEKWindow(BRect frame)
     SetSizeLimits(100, WIN_W, WIN_H, WIN_H + 150);
 
     fPrefs = new Prefs();
+    BRect placed = Frame();
+    placed.OffsetTo(fPrefs->fWinRect.left, fPrefs->fWinRect.top);
+    if (!IsOnScreen(this, placed)) {
+        printf("Window frame off screen, the default is taken\n");
+        fPrefs->fWinRect = Prefs::DefaultWinRect();
+    }
     MoveTo(fPrefs->fWinRect.left, fPrefs->fWinRect.top);
 
     fMainView = new BView(bounds, "bview", B_FOLLOW_ALL, B_WILL_DRAW);
@@ -110,8 +123,10 @@ bool VEKWindow::QuitRequested()
 
 void VEKWindow::FrameMoved(BPoint origin)
 {
-    if (fPrefs != NULL)
-        fPrefs->fWinRect = Frame();
+    if (fPrefs == NULL)
+        return;
+    BRect frame = Frame();
+    fPrefs->fWinRect = IsOnScreen(this, frame) ? frame : Prefs::DefaultWinRect();
 }
 
 void VEKWindow::FrameResized(float width, float height) { fMainView->Invalidate(); }

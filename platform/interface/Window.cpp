@@ -433,7 +433,7 @@ void BWindow::HandleMoved(BMessage* message)
     BPoint where;
     bool byUser = false;
     if (message->FindBool(kUserActionField, &byUser) == B_OK && byUser &&
-        message->FindPoint("where", &where) == B_OK)
+        message->FindPoint("where", &where) == B_OK && isfinite(where.x) && isfinite(where.y))
         fFrame.OffsetTo(where);
     if (fFrame.LeftTop() == fNotifiedFrame.LeftTop())
         return;
@@ -486,7 +486,8 @@ void BWindow::MoveTo(BPoint where)
 
 void BWindow::MoveTo(float x, float y)
 {
-    if (fFrame.left == x && fFrame.top == y)
+    // NaN or infinity would leave the window nowhere.
+    if ((fFrame.left == x && fFrame.top == y) || !isfinite(x) || !isfinite(y))
         return;
     fFrame.OffsetTo(x, y);
     SendStateToServer();
@@ -503,6 +504,8 @@ void BWindow::ResizeBy(float dx, float dy)
 
 void BWindow::ResizeTo(float width, float height)
 {
+    if (!isfinite(width) || !isfinite(height))
+        return;
     width = clamp_between(width, fMinWidth, fMaxWidth);
     height = clamp_between(height, fMinHeight, fMaxHeight);
     if (width == fFrame.Width() && height == fFrame.Height())

@@ -1,5 +1,6 @@
 #include "ProgramHarness.h"
 
+#include <math.h>
 #include <signal.h>
 
 #include <fstream>
@@ -68,19 +69,54 @@ TEST_F(ProgramRunTest, TagEventsAndReloadsReachTheWindowOnly)
               out);
 }
 
-TEST_F(ProgramRunTest, WindowOpensAtTheStoredOriginEvenOffScreen)
+TEST_F(ProgramRunTest, StoredOriginsPartlyOnScreenStayOthersGiveTheDefault)
 {
     fs::create_directories(fConfig + "/_LP_x-vnd.NW");
     std::ofstream(SettingsFile()).close();
-    BRect stored(-40, 5000, 275, 5229);
+    struct Case {
+        BRect stored;
+        BRect saved;
+    };
+    const Case cases[] = {
+        {BRect(-40, 740, 275, 969), BRect(-40, 740, 270, 790)},
+        {BRect(-40, 5000, 275, 5229), BRect(100, 100, 410, 150)},
+        {BRect(NAN, NAN, NAN, NAN), BRect(100, 100, 410, 150)},
+        {BRect(1e30f, 1e30f, 1e30f, 1e30f), BRect(100, 100, 410, 150)},
+    };
+    for (const Case& c : cases) {
+        {
+            BFile file(SettingsFile().c_str(), B_READ_WRITE);
+            ASSERT_EQ(16, file.WriteAttr("prefs_window_rect", B_RECT_TYPE, 0, &c.stored, 16));
+        }
+        Process program;
+        Start(program);
+        Quit(program);
+        EXPECT_EQ(c.saved, StoredFrame()) << program.Stdout();
+    }
+}
+
+TEST_F(ProgramRunTest, ReadOnlySettingsAreStillRead)
+{
+    fs::create_directories(fConfig + "/_LP_x-vnd.NW");
+    std::ofstream(SettingsFile()).close();
+    BRect stored(60, 70, 375, 299);
     {
         BFile file(SettingsFile().c_str(), B_READ_WRITE);
         ASSERT_EQ(16, file.WriteAttr("prefs_window_rect", B_RECT_TYPE, 0, &stored, 16));
     }
+    // Immutable: even root can't write it (for other users chmod 0444 does the same).
+    if (Process::Run("/usr/bin/chattr", {"+i", SettingsFile()}, 10000) != 0)
+        GTEST_SKIP() << "chattr +i is not possible here";
     Process program;
     Start(program);
+    ASSERT_EQ(0, Send({"rPrf"}));
     Quit(program);
-    EXPECT_EQ(BRect(-40, 5000, 270, 5050), StoredFrame());
+    Process::Run("/usr/bin/chattr", {"-i", SettingsFile()}, 10000);
+
+    std::string out = program.Stdout();
+    EXPECT_EQ(1u, CountOf(out, "can't be written")) << out;
+    EXPECT_EQ(0u, CountOf(out, "error")) << out;
+    EXPECT_EQ(stored, StoredFrame());
 }
 
 TEST_F(ProgramRunTest, SigtermEndsCleanly)

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <errno.h>
+#include <math.h>
 #include <fcntl.h>
 #include <linux/fs.h>
 #include <stdio.h>
@@ -20,7 +21,9 @@
 #include <sys/xattr.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <memory>
+#include <optional>
 #include <set>
 #include <sstream>
 #include <string>
@@ -69,6 +72,39 @@ std::string run(const std::string& command)
         output += "<exit " + std::to_string(status) + ">";
     return output;
 }
+
+// Makes a file immutable for its lifetime: even root can then neither open it
+// for writing nor change its attributes (for other users a mode of 0444 does).
+class Immutable
+{
+public:
+    explicit Immutable(const std::string& path) : fFd(open(path.c_str(), O_RDONLY))
+    {
+        if (fFd >= 0 && ioctl(fFd, FS_IOC_GETFLAGS, &fFlags) == 0) {
+            fFlags |= FS_IMMUTABLE_FL;
+            fSet = ioctl(fFd, FS_IOC_SETFLAGS, &fFlags) == 0;
+        }
+        if (!fSet)
+            fError = strerror(errno);
+    }
+    ~Immutable()
+    {
+        if (fSet) {
+            fFlags &= ~FS_IMMUTABLE_FL;
+            ioctl(fFd, FS_IOC_SETFLAGS, &fFlags);
+        }
+        if (fFd >= 0)
+            close(fFd);
+    }
+    bool IsSet() const { return fSet; }
+    const std::string& Error() const { return fError; }
+
+private:
+    int fFd;
+    int fFlags = 0;
+    bool fSet = false;
+    std::string fError;
+};
 
 class PrefsTest : public ::testing::Test
 {
@@ -338,37 +374,79 @@ TEST_F(PrefsTest, SettingsThatCannotBeOpenedFailEveryAccess)
     EXPECT_EQ("not a folder", fScratch.ReadFile("config/_LP_x-vnd.NW"));
 }
 
-TEST_F(PrefsTest, ImmutableSettingsFileGivesInitError)
+TEST_F(PrefsTest, ReadOnlySettingsAreReadAndNeverWritten)
 {
     MakeSettingsFile();
-    StartAndStop();
+    Plant("prefs_window_rect", rect_value(40, 60, 350, 110));
+    Plant("window_by_begin", encoded(B_BOOL_TYPE, "\1", 1));
     fScratch.WriteFile("config/_LP_x-vnd.NW/PXL_settings", "untouched");
-    int fd = open(fFile.c_str(), O_RDONLY);
-    ASSERT_GE(fd, 0);
-    int flags = 0;
-    bool immutable = ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0 &&
-                     (flags |= FS_IMMUTABLE_FL, ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0);
-    if (!immutable) {
-        close(fd);
-        GTEST_SKIP() << "cannot make the file immutable here (" << strerror(errno) << ")";
-    }
+    std::optional<Immutable> readOnly(std::in_place, fFile);
+    if (!readOnly->IsSet())
+        GTEST_SKIP() << "cannot make the file immutable here (" << readOnly->Error() << ")";
 
     std::string trace;
     std::unique_ptr<Prefs> prefs = Start(&trace);
-    flags &= ~FS_IMMUTABLE_FL;
-    ioctl(fd, FS_IOC_SETFLAGS, &flags);
-    close(fd);
-
-    // Even root cannot open an immutable file for writing.
-    EXPECT_EQ(Traces(kSchonDa, {"[init error]\n",
-                                "Unknown error reading prefs_window_rect:\nBad file descriptor\n",
-                                "Unknown error writing prefs_window_rect:\nBad file descriptor\n",
-                                "Unknown error reading prefs_window_rect:\nBad file descriptor\n"}),
-              trace);
-    EXPECT_TRUE(prefs->fError);
-    EXPECT_EQ(NULL, prefs->fLogoPath);
+    CaptureStdout capture;
+    prefs->fWinRect.Set(1, 2, 3, 4);
+    EXPECT_FALSE(prefs->SaveWin());
+    EXPECT_TRUE(prefs->LoadPrefs());
     prefs.reset();
+    std::string later = capture.Stop();
+    readOnly.reset();
+
+    // Said once; the missing "logo_fuji" takes its default without a failure.
+    EXPECT_EQ(Traces(kSchonDa, {"[File found]\n", ("Prefs '" + fFile +
+                                                   "' can't be written (Operation not allowed): "
+                                                   "settings are read, not saved\n")
+                                                      .c_str()}),
+              trace);
+    EXPECT_EQ("", later);
     EXPECT_EQ("untouched", fScratch.ReadFile("config/_LP_x-vnd.NW/PXL_settings"));
+    EXPECT_EQ(rect_value(40, 60, 350, 110), raw_xattr(fFile, "prefs_window_rect"));
+    EXPECT_EQ("<missing>", raw_xattr(fFile, "logo_fuji"));
+}
+
+TEST_F(PrefsTest, ReadOnlyStoreKeepsWhatItRead)
+{
+    MakeSettingsFile();
+    Plant("prefs_window_rect", rect_value(40, 60, 350, 110));
+    Plant("window_by_begin", encoded(B_BOOL_TYPE, "\1", 1));
+    std::unique_ptr<Prefs> prefs;
+    {
+        Immutable readOnly(fFile);
+        if (!readOnly.IsSet())
+            GTEST_SKIP() << "cannot make the file immutable here (" << readOnly.Error() << ")";
+        std::string trace;
+        prefs = Start(&trace);
+    }
+
+    EXPECT_FALSE(prefs->fError);
+    expect_rect(prefs->fWinRect, 40, 60, 350, 110);
+    EXPECT_TRUE(prefs->fWindowByBegin);
+    EXPECT_STREQ("/boot/home/logoimage", prefs->fLogoPath);
+}
+
+TEST_F(PrefsTest, FramesOfNaNOrInfinityGiveTheDefault)
+{
+    for (float bad : {NAN, INFINITY, -INFINITY}) {
+        MakeSettingsFile();
+        Plant("prefs_window_rect", rect_value(10, bad, 320, 60));
+        std::string trace;
+        std::unique_ptr<Prefs> prefs = Start(&trace);
+        EXPECT_EQ(Traces(kSchonDa, {"[File found]\n",
+                                    "Prefs: prefs_window_rect is no frame, the default is taken\n"}),
+                  trace);
+        expect_rect(prefs->fWinRect, 100, 100, 415, 329);
+        EXPECT_FALSE(prefs->fError);
+        // Huge but finite frames are the window's to judge.
+        Plant("prefs_window_rect", rect_value(1e30f, 1e30f, 1e30f, 1e30f));
+        CaptureStdout quiet;
+        EXPECT_TRUE(prefs->LoadPrefs());
+        EXPECT_EQ("", quiet.Stop());
+        expect_rect(prefs->fWinRect, 1e30f, 1e30f, 1e30f, 1e30f);
+        prefs.reset();
+        std::filesystem::remove_all(fConfig);
+    }
 }
 
 TEST_F(PrefsTest, SaveStopsAtTheFirstFailedWrite)
