@@ -6,7 +6,6 @@
 
 #include "TagSource.h"
 
-#include <memory>
 #include <string>
 
 struct PcscSettings {
@@ -16,7 +15,8 @@ struct PcscSettings {
     std::string match;
 };
 
-class PcscSource : public TagSource {
+class PcscSource : public TagSource
+{
 public:
     explicit PcscSource(const PcscSettings& settings);
     ~PcscSource() override;
@@ -26,9 +26,7 @@ public:
     void Run(TagSink& sink, const std::atomic<bool>& stop) override;
 
 private:
-    struct Context;
     PcscSettings fSettings;
-    std::unique_ptr<Context> fContext;
 };
 
 #endif
