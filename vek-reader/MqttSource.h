@@ -28,7 +28,8 @@ struct MqttSettings {
     std::string publishTopic;
 };
 
-class MqttSource : public TagSource {
+class MqttSource : public TagSource
+{
 public:
     explicit MqttSource(const MqttSettings& settings);
     ~MqttSource() override;
@@ -38,21 +39,22 @@ public:
     void Run(TagSink& sink, const std::atomic<bool>& stop) override;
 
 private:
-    struct Client;
     MqttSettings fSettings;
-    std::unique_ptr<Client> fClient;
 };
 
 // Publishes every local read as JSON {"tag", "reader", "time"} to
 // publishTopic. Publish never blocks: reads made while the broker is away
 // are dropped and counted.
-class MqttPublisher {
+class MqttPublisher
+{
 public:
     explicit MqttPublisher(const MqttSettings& settings);
     ~MqttPublisher();
 
     status_t Check(std::string* error);
     void Publish(const std::string& tag, const std::string& reader, time_t when);
+    // The reads dropped so far.
+    size_t Dropped() const;
 
 private:
     struct Client;
