@@ -118,11 +118,11 @@ public:
                 while (!stop &&
                        (result = mosquitto_loop(fClient, kLoopMs, 1)) == MOSQ_ERR_SUCCESS) {
                 }
+                if (stop)
+                    break;
                 why = Describe(result);
             }
             fConnected = false;
-            if (stop)
-                break;
             if (!fRefusal.empty())
                 why = fRefusal;
             if (!fLost)

@@ -99,7 +99,7 @@ public:
             LONG result = SCardGetStatusChange(fContext, kWaitMs, states.data(), states.size());
             if (result == SCARD_E_TIMEOUT)
                 continue;
-            if (result == SCARD_E_UNKNOWN_READER) {
+            if (result == SCARD_E_UNKNOWN_READER || result == SCARD_E_READER_UNAVAILABLE) {
                 relist = true;
                 continue;
             }

@@ -11,6 +11,7 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <pwd.h>
 #include <signal.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -28,15 +29,29 @@ class MqttBroker
 public:
     static constexpr const char* kProgram = "/usr/sbin/mosquitto";
 
-    static bool Available() { return access(kProgram, X_OK) == 0; }
+    // Why the broker cannot run here, or nothing.
+    static std::string Unavailable()
+    {
+        if (access(kProgram, X_OK) != 0)
+            return std::string("no mosquitto broker at ") + kProgram + " (Debian: mosquitto)";
+        if (access("/usr/bin/setpriv", X_OK) != 0)
+            return "no /usr/bin/setpriv to end the broker with the test (Debian: util-linux)";
+        return "";
+    }
 
     MqttBroker() : fPort(FreePort())
     {
+        // Run as the test's user: a change of user would clear the signal
+        // that ends the broker with the test.
+        const passwd* user = getpwuid(geteuid());
         fFolder.WriteFile("mosquitto.conf", "listener " + std::to_string(fPort) +
                                                 " 127.0.0.1\n"
                                                 "allow_anonymous true\n"
                                                 "persistence false\n"
-                                                "log_dest stdout\n");
+                                                "log_dest stdout\n"
+                                                "user " +
+                                                std::string(user != nullptr ? user->pw_name : "") +
+                                                "\n");
     }
     ~MqttBroker() { Stop(); }
 
@@ -46,7 +61,9 @@ public:
     bool Start()
     {
         fProcess = std::make_unique<Process>();
-        if (!fProcess->Start(kProgram, {"-c", fFolder / "mosquitto.conf"}))
+        // Ended with the test, also when the test is killed.
+        if (!fProcess->Start("/usr/bin/setpriv",
+                             {"--pdeathsig", "TERM", kProgram, "-c", fFolder / "mosquitto.conf"}))
             return false;
         auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
         while (std::chrono::steady_clock::now() < deadline && fProcess->IsRunning()) {

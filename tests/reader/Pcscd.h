@@ -42,6 +42,8 @@ public:
             return std::string("no pcscd at ") + kProgram + " (Debian: pcscd)";
         if (access(kDriver, R_OK) != 0)
             return std::string("no vpcd driver at ") + kDriver + " (Debian: vsmartcard-vpcd)";
+        if (access("/usr/bin/setpriv", X_OK) != 0)
+            return "no /usr/bin/setpriv to end pcscd with the test (Debian: util-linux)";
         std::vector<std::string> probe = Namespace();
         probe.insert(probe.end(), {"/bin/sh", "-c", "mount -t tmpfs none /run"});
         std::string out, err;
@@ -112,11 +114,14 @@ public:
     std::string Log() const { return fProcess != nullptr ? fProcess->Stdout() : ""; }
 
 private:
+    // Also ends pcscd with the test, when the test is killed.
     static std::vector<std::string> Namespace()
     {
         if (geteuid() == 0)
-            return {"/usr/bin/unshare", "--mount", "--propagation", "private"};
-        return {"/usr/bin/unshare", "--user", "--map-root-user", "--mount"};
+            return {"/usr/bin/setpriv", "--pdeathsig",   "TERM",   "/usr/bin/unshare",
+                    "--mount",          "--propagation", "private"};
+        return {"/usr/bin/setpriv", "--pdeathsig",     "TERM",   "/usr/bin/unshare",
+                "--user",           "--map-root-user", "--mount"};
     }
 
     // vpcd listens on all addresses, on a port and the next.

@@ -198,4 +198,16 @@ TEST_F(PcscTest, PcscdIsWaitedForAtTheStartAndAfterItWentAway)
     EXPECT_LT(running.Stop().count(), 2000);
 }
 
+TEST_F(PcscTest, NoReaderYetIsWaitedForQuietly)
+{
+    ASSERT_TRUE(fPcscd->Start()) << fPcscd->Log();
+    PcscSource source(fSettings);
+    SourceLog sink;
+    SourceThread running(source, sink);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    EXPECT_TRUE(sink.Losses().empty()) << sink.Losses()[0];
+    EXPECT_TRUE(sink.Skips().empty());
+    EXPECT_LT(running.Stop().count(), 2000);
+}
+
 } // namespace
