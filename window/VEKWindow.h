@@ -2,6 +2,7 @@
 #define VEK_WINDOW_H
 
 #include <Path.h>
+#include <String.h>
 #include <Window.h>
 
 class BBitmap;
@@ -53,6 +54,10 @@ private:
 // Decodes the picture file at path; the caller owns the bitmap. NULL when the
 // file can't be read or decoded.
 BBitmap* GetImage(char* path);
+
+// The text as it may go to a terminal in a trace: control bytes, and bytes
+// that are not UTF-8, as \xNN escapes. For texts that came from a sender.
+BString Printable(const char* text);
 
 // Shows a modal error alert and waits until it is dismissed.
 void DoError(const char* message);

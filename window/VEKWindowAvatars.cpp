@@ -60,7 +60,8 @@ void ScanAvatarList(const char* path, Handler handleEntry)
 
 void VEKWindow::WorkWithAvaList(int mode, char* search)
 {
-    printf("Modus: %d | search: '%s'\n", mode, search != NULL ? search : "(null)");
+    printf("Modus: %d | search: '%s'\n", mode,
+           search != NULL ? Printable(search).String() : "(null)");
     if (mode > A_LOOK) {
         printf("Modus: >A_ERR\n");
         return;

@@ -9,13 +9,74 @@
 #include <TextView.h>
 
 #include <stdio.h>
+#include <string.h>
 
-namespace {
+namespace
+{
 
 const int32 kCrunchLimit = 400;
 const int32 kCrunchCut = 200;
+const char kCrunchMarker[] = "..(Crunched)";
+
+// Lines longer than the crunch cut would grow the log by the difference at
+// every event: a text longer than kLongestText is shown cut, and the log
+// never keeps more than kLogBound bytes after an event.
+const int32 kLongestText = 2048;
+const int32 kLogBound = 4096;
+const char kCutMarker[] = "..(Cut)";
+
+// The length of the first bytes of text that fit into length bytes
+// without leaving half a UTF-8 character at the end.
+int32 CharacterStart(const char* text, int32 length)
+{
+    while (length > 0 && ((unsigned char)text[length] & 0xc0) == 0x80)
+        length--;
+    return length;
+}
+
+// A text as the log shows it: cut, with a marker, when it is too long.
+void CutToFit(BString& text)
+{
+    if (text.Length() <= kLongestText)
+        return;
+    text.Truncate(CharacterStart(text.String(), kLongestText - (int32)strlen(kCutMarker)));
+    text += kCutMarker;
+}
 
 } // namespace
+
+BString Printable(const char* text)
+{
+    BString printable;
+    const unsigned char* bytes = (const unsigned char*)(text != NULL ? text : "");
+    const unsigned char* run = bytes;
+    while (*bytes != '\0') {
+        // A whole UTF-8 character is kept, unless it is a C1 control.
+        int32 length = 0;
+        if (*bytes >= 0x20 && *bytes < 0x7f)
+            length = 1;
+        else if (*bytes >= 0xc2 && *bytes <= 0xf4) {
+            int32 expected = *bytes >= 0xf0 ? 4 : *bytes >= 0xe0 ? 3 : 2;
+            int32 found = 1;
+            while (found < expected && (bytes[found] & 0xc0) == 0x80)
+                found++;
+            bool c1 = *bytes == 0xc2 && bytes[1] < 0xa0;
+            if (found == expected && !c1)
+                length = expected;
+        }
+        if (length > 0) {
+            bytes += length;
+            continue;
+        }
+        printable.Append((const char*)run, (int32)(bytes - run));
+        char escape[5];
+        snprintf(escape, sizeof(escape), "\\x%02x", *bytes);
+        printable += escape;
+        run = ++bytes;
+    }
+    printable.Append((const char*)run, (int32)(bytes - run));
+    return printable;
+}
 
 void VEKWindow::ShowRfidTag(BMessage* message)
 {
@@ -46,12 +107,13 @@ void VEKWindow::ShowRfidTag(BMessage* message)
     line << time;
     line += "] <";
     message->FindString("_tagstr", &tag);
+    BString key(tag);
+    CutToFit(tag);
     line += tag;
     line += ">\n";
-
-    BString key(tag);
     BString text;
     message->FindString("_fMes", &text);
+    CutToFit(text);
 
     if (text.Length() >= 2) {
         text.Prepend(" ..");
@@ -69,7 +131,10 @@ void VEKWindow::ShowRfidTag(BMessage* message)
         printf("A laenge: %ld (chrunch)\n", (long)length);
         BString log(fTextView->Text(), length);
         log.Remove(length - kCrunchCut, kCrunchCut);
-        log += "..(Crunched)";
+        int32 room = kLogBound - (int32)strlen(kCrunchMarker);
+        if (log.Length() > room)
+            log.Truncate(CharacterStart(log.String(), room));
+        log += kCrunchMarker;
         fTextView->SetText(log.String());
         printf("B laenge: %ld (chrunch)\n", (long)fTextView->TextLength());
     }

@@ -91,6 +91,41 @@ void CodeCharacters(uint64 code, size_t length, char* characters)
     characters[length] = '\0';
 }
 
+// Text from a message as it may go to a terminal: up to its first NUL or
+// length bytes, with control bytes and bytes that are not UTF-8 as \xNN.
+std::string Printable(const char* text, size_t length = SIZE_MAX)
+{
+    std::string printable;
+    const unsigned char* bytes = (const unsigned char*)text;
+    size_t at = 0;
+    auto continuation = [&](size_t i) { return i < length && (bytes[i] & 0xc0) == 0x80; };
+    while (at < length && bytes[at] != '\0') {
+        unsigned char lead = bytes[at];
+        size_t size = 0;
+        if (lead >= 0x20 && lead < 0x7f)
+            size = 1;
+        else if (lead >= 0xc2 && lead <= 0xf4) {
+            size_t expected = lead >= 0xf0 ? 4 : lead >= 0xe0 ? 3 : 2;
+            size_t found = 1;
+            while (found < expected && continuation(at + found))
+                found++;
+            // C1 controls (U+0080 to U+009F) start terminal sequences too.
+            if (found == expected && !(lead == 0xc2 && bytes[at + 1] < 0xa0))
+                size = expected;
+        }
+        if (size == 0) {
+            char escape[5];
+            snprintf(escape, sizeof(escape), "\\x%02x", lead);
+            printable += escape;
+            at++;
+        } else {
+            printable.append(text + at, size);
+            at += size;
+        }
+    }
+    return printable;
+}
+
 // The flattened header's checksum: big-endian 32-bit words summed, a short tail counting
 // as a right-aligned number.
 uint32 HeaderChecksum(const char* bytes, size_t length)
@@ -1159,8 +1194,8 @@ void BMessage::PrintToStream() const
 {
     char whatCharacters[5];
     CodeCharacters(what, 4, whatCharacters);
-    printf("BMessage: what = %.4s (0x%lx, or %ld)\n", whatCharacters, (unsigned long)what,
-           (long)(int32)what);
+    printf("BMessage: what = %s (0x%lx, or %ld)\n", Printable(whatCharacters).c_str(),
+           (unsigned long)what, (long)(int32)what);
     for (const Field& field : fFields)
         PrintField(field);
 }
@@ -1172,8 +1207,9 @@ void BMessage::PrintField(const Field& field) const
     int32 count = field.CountItems();
     size_t firstSize;
     field.ItemAt(0, &firstSize);
-    int prefixWidth = printf("    entry %14s, type='%.4s', c=%ld, ", field.name.c_str(),
-                             typeCharacters, (long)count);
+    int prefixWidth =
+        printf("    entry %14s, type='%s', c=%ld, ", Printable(field.name.c_str()).c_str(),
+               Printable(typeCharacters).c_str(), (long)count);
     switch (field.type) {
     case B_STRING_TYPE:
     case B_REF_TYPE:
@@ -1200,7 +1236,7 @@ void BMessage::PrintField(const Field& field) const
         const char* data = field.ItemAt(index, &size);
         switch (field.type) {
         case B_STRING_TYPE:
-            printf("\"%s\"", data);
+            printf("\"%s\"", Printable(data, size).c_str());
             break;
         case B_REF_TYPE: {
             int32 device = Get<int32>(data);
@@ -1209,22 +1245,24 @@ void BMessage::PrintField(const Field& field) const
             entry_ref ref((dev_t)(uint32)device, (ino_t)directory, name);
             BPath path(&ref);
             printf("device=%ld, directory=%lld, name=\"%s\", path=\"%s\"", (long)device,
-                   (long long)directory, name, path.InitCheck() == B_OK ? path.Path() : "");
+                   (long long)directory, Printable(name).c_str(),
+                   Printable(path.InitCheck() == B_OK ? path.Path() : "").c_str());
             break;
         }
         case B_INT32_TYPE: {
             int32 value = Get<int32>(data);
             char characters[5];
             CodeCharacters((uint32)value, 4, characters);
-            printf("0x%lx (%ld, '%.4s')", (unsigned long)(uint32)value, (long)value, characters);
+            printf("0x%lx (%ld, '%s')", (unsigned long)(uint32)value, (long)value,
+                   Printable(characters).c_str());
             break;
         }
         case B_INT64_TYPE: {
             int64 value = Get<int64>(data);
             char characters[9];
             CodeCharacters((uint64)value, 8, characters);
-            printf("0x%llx (%lld, '%.8s')", (unsigned long long)value, (long long)value,
-                   characters);
+            printf("0x%llx (%lld, '%s')", (unsigned long long)value, (long long)value,
+                   Printable(characters).c_str());
             break;
         }
         case B_FLOAT_TYPE:

@@ -2,7 +2,8 @@
 
 #include <Messenger.h>
 
-class TagTest : public WindowTest {
+class TagTest : public WindowTest
+{
 protected:
     void SetUp() override
     {
@@ -31,8 +32,10 @@ TEST_F(TagTest, RoadOfOneTagEvent)
     EXPECT_EQ("xinfos: 2\n"
               "Modus: 4 | search: '1B2'\n"
               "Modus: A_LOOK\n"
-              "image: '" + Avatar("alice") + "'\n"
-              "ManageLogo end 'alice'\n",
+              "image: '" +
+                  Avatar("alice") +
+                  "'\n"
+                  "ManageLogo end 'alice'\n",
               trace);
     EXPECT_EQ(" [57] <A1B2>\n", LogText());
     EXPECT_EQ(BRect(4, 4, 67, 67), fWindow->FindView("logo")->Frame());
@@ -146,16 +149,67 @@ TEST_F(TagTest, LongLinesShrinkBy188PerEvent)
 TEST_F(TagTest, HugeAndOddTextsNeverBreakTheLog)
 {
     Open();
-    std::string huge(100 * 1024, 'H');
-    BMessage event = TagEvent(1, huge.c_str(), nullptr);
-    Send(&event);
-    EXPECT_EQ((int32)huge.size() + 8 - 188, Log()->TextLength());
-
     BMessage control = TagEvent(2, "\x01\x02\x1b[31m\xff\xfe\xc3", "\xe2\x82");
     Send(&control);
     BMessage message = TagEvent(3, "x", "\xc3(\xa0\xa1 \x7f");
     Send(&message);
     EXPECT_EQ(0u, LogText().find(" ..\xc3(\xa0\xa1 \x7f\n"));
+}
+
+TEST_F(TagTest, TooLongTextsAreCutWithAMarkerAndTheLogStaysBounded)
+{
+    Open();
+    // An 8 MB tag: the line shows its first bytes and the marker, the
+    // lookup still gets the whole key.
+    std::string huge(8 << 20, 'H');
+    BMessage event = TagEvent(1, huge.c_str());
+    std::string trace = Send(&event);
+    std::string shown = " [1] <" + std::string(2041, 'H') + "..(Cut)>\n";
+    EXPECT_EQ(shown.substr(0, shown.size() - 200) + "..(Crunched)", LogText())
+        << "alone, it loses its end to the crunch";
+    EXPECT_NE(std::string::npos, trace.find("search: '" + huge.substr(1) + "'"));
+
+    FillLog(1000);
+    Send(&event);
+    EXPECT_EQ(0u, LogText().find(shown));
+    BMessage text = TagEvent(2, "A1B2", huge.c_str());
+    Send(&text);
+    EXPECT_EQ(0u, LogText().find(" .." + std::string(2041, 'H') + "..(Cut)\n [1] <HHH"));
+    EXPECT_EQ(4096, Log()->TextLength()) << "the crunch alone would leave 4720 bytes";
+
+    // A cut never leaves half a character.
+    std::string umlauts;
+    while (umlauts.size() < 3000)
+        umlauts += "\xc3\xbc";
+    BMessage wide = TagEvent(3, umlauts.c_str());
+    FillLog(1000);
+    Send(&wide);
+    EXPECT_EQ(0u, LogText().find(" [3] <" + umlauts.substr(0, 2040) + "..(Cut)>\n"));
+
+    // Lines longer than the crunch cut, even those that are not cut, would
+    // grow the log at every event.
+    std::string longTag(300, 'L');
+    for (int32 i = 0; i < 60; i++) {
+        BMessage next = TagEvent(i, longTag.c_str());
+        Send(&next);
+        ASSERT_LE(Log()->TextLength(), 4096) << "after event " << i;
+    }
+    std::string log = LogText();
+    EXPECT_EQ(1u, CountOf(log, "..(Crunched)"));
+    EXPECT_EQ(log.size() - 12, log.rfind("..(Crunched)"));
+    EXPECT_EQ(0u, log.find(" [59] <" + longTag + ">\n"));
+}
+
+TEST_F(TagTest, SendersControlBytesAreEscapedInTracesOnly)
+{
+    Open();
+    BMessage event = TagEvent(1, "X\x1b]2;owned\x07\xc3\xbc\xff\n");
+    std::string trace = Send(&event);
+    EXPECT_NE(std::string::npos,
+              trace.find("Modus: 4 | search: '\\x1b]2;owned\\x07\xc3\xbc\\xff\\x0a'\n"))
+        << trace;
+    EXPECT_EQ(std::string::npos, trace.find('\x1b'));
+    EXPECT_EQ(" [1] <X\x1b]2;owned\x07\xc3\xbc\xff\n>\n", LogText());
 }
 
 TEST_F(TagTest, CallbackMessengerIsTakenOnce)

@@ -61,7 +61,7 @@ TEST(MessagePrint, Int32ShowsHexDecimalAndCharacters)
                   "    entry           code, type='LONG', c=1, size= 4, data[0]: 0x54524943 "
                   "(1414678851, 'TRIC')\n"
                   "    entry       negative, type='LONG', c=1, size= 4, data[0]: 0xffffffff (-1, "
-                  "'\xff\xff\xff\xff')\n",
+                  "'\\xff\\xff\\xff\\xff')\n",
               PrintedForm(message));
 }
 
@@ -188,7 +188,7 @@ TEST(MessagePrint, WhatCodesReadAsCharacters)
     EXPECT_EQ("BMessage: what = _QRQ (0x5f515251, or 1599165009)\n",
               PrintedForm(BMessage(B_QUIT_REQUESTED)));
     // The characters stop at the first NUL byte; the decimal is signed.
-    EXPECT_EQ("BMessage: what = \xff (0xff000000, or -16777216)\n",
+    EXPECT_EQ("BMessage: what = \\xff (0xff000000, or -16777216)\n",
               PrintedForm(BMessage(0xff000000)));
     EXPECT_EQ("BMessage: what =  (0x41, or 65)\n", PrintedForm(BMessage(0x41)));
 }
@@ -206,4 +206,21 @@ TEST(MessagePrint, InterleavesWithTheCallersPrintf)
                   "    entry          _time, type='LONG', c=1, size= 4, data[0]: 0x39 (57, '')\n"
                   "after\n",
               printed);
+}
+
+TEST(MessagePrint, SendersControlBytesAreEscaped)
+{
+    BMessage message(0x1b5b3331);
+    message.AddString("\x1b]0;name\x07", "\x1b[2J tag\r\n");
+    message.AddString("text", "Gr\xc3\xbc\xc3\x9f \xe2\x82\xac \xc2\x9b"
+                              "1m \xc3 \xe2\x82");
+    message.AddInt32("code", 0x410d0a42);
+    EXPECT_EQ("BMessage: what = \\x1b[31 (0x1b5b3331, or 458961713)\n"
+              "    entry \\x1b]0;name\\x07, type='CSTR', c=1, size=11, data[0]: "
+              "\"\\x1b[2J tag\\x0d\\x0a\"\n"
+              "    entry           text, type='CSTR', c=1, size=21, data[0]: "
+              "\"Gr\xc3\xbc\xc3\x9f \xe2\x82\xac \\xc2\\x9b1m \\xc3 \\xe2\\x82\"\n"
+              "    entry           code, type='LONG', c=1, size= 4, data[0]: 0x410d0a42 "
+              "(1091373634, 'A\\x0d\\x0aB')\n",
+              PrintedForm(message));
 }
