@@ -3,7 +3,8 @@
 #include <Node.h>
 #include <NodeInfo.h>
 
-class AvatarListTest : public WindowTest {
+class AvatarListTest : public WindowTest
+{
 protected:
     void SetUp() override
     {
@@ -70,14 +71,14 @@ TEST_F(AvatarListTest, MissingListIsNotCreated)
 TEST_F(AvatarListTest, SplitsLinesByTheirRules)
 {
     WriteList("# alice|comment\n"
-              "1234567\n"           // 8 bytes with its newline: skipped
-              "12345678\n"          // 9 bytes: an entry without a separator
-              "bob x|7777 8888\n"   // the '|' wins over the earlier blank
-              "|pipe 9999 tail\n"   // a leading '|' is part of the name
-              "|nothingelse\n"      // only a leading '|', no blank
+              "1234567\n"         // 8 bytes with its newline: skipped
+              "12345678\n"        // 9 bytes: an entry without a separator
+              "bob x|7777 8888\n" // the '|' wins over the earlier blank
+              "|pipe 9999 tail\n" // a leading '|' is part of the name
+              "|nothingelse\n"    // only a leading '|', no blank
               "  name with blank|5\n"
-              "carol|CR\r\n"        // the carriage return stays in the tag
-              "alice|last");        // 10 bytes, no newline
+              "carol|CR\r\n" // the carriage return stays in the tag
+              "alice|last"); // 10 bytes, no newline
     Open();
     EXPECT_EQ("|12345678\n"
               "bob x|7777 8888\n"
@@ -153,10 +154,13 @@ TEST_F(AvatarListTest, BinaryListNeverCrashes)
     std::string junk;
     for (int i = 0; i < 4096; i++)
         junk += (char)((i * 131 + 7) & 0xff);
-    WriteList(junk);
+    // Plus a line that does match, after the junk.
+    WriteList(junk + "\nalice|0001\n");
+    Picture("alice", 8, 8);
     Open();
-    Look("x");
-    Entries();
+    EXPECT_EQ("alice", Look("0001"));
+    EXPECT_EQ("none", Look("no such tag"));
+    EXPECT_NE(std::string::npos, Entries().find("alice"));
 }
 
 TEST_F(AvatarListTest, OtherModesOnlyTrace)
@@ -168,8 +172,7 @@ TEST_F(AvatarListTest, OtherModesOnlyTrace)
               Trace([&] { fWindow->WorkWithAvaList(A_WRITE, NULL); }));
     EXPECT_EQ("Modus: 7 | search: '(null)'\nModus: >A_ERR\n",
               Trace([&] { fWindow->WorkWithAvaList(7, NULL); }));
-    EXPECT_EQ("Modus: -1 | search: '(null)'\n",
-              Trace([&] { fWindow->WorkWithAvaList(-1, NULL); }));
+    EXPECT_EQ("Modus: -1 | search: '(null)'\n", Trace([&] { fWindow->WorkWithAvaList(-1, NULL); }));
 }
 
 TEST_F(AvatarListTest, LookupBringsAMinimisedWindowBack)

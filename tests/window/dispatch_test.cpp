@@ -1,10 +1,16 @@
 #include "WindowHarness.h"
 
+#include <Alert.h>
 #include <AppDefs.h>
+#include <Application.h>
 #include <File.h>
 #include <InterfaceDefs.h>
+#include <TextView.h>
 
-class DispatchTest : public WindowTest {
+#include <thread>
+
+class DispatchTest : public WindowTest
+{
 protected:
     static BMessage UnmappedKey(int32 modifiers, int32 key)
     {
@@ -97,6 +103,9 @@ TEST_F(DispatchTest, ReloadPutsBackTheStoredFrame)
 
     BMessage reload('rPrf');
     EXPECT_EQ("", Send(&reload));
+    ASSERT_TRUE(fWindow->Lock());
+    EXPECT_EQ(BPoint(300, 310), fWindow->Frame().LeftTop()) << "the reload moved the window";
+    fWindow->Unlock();
     Close();
 
     BFile file(settings.c_str(), B_READ_ONLY);
@@ -124,4 +133,53 @@ TEST_F(DispatchTest, WindowDestructorSavesTheMovedFrame)
     std::string trace = Open();
     EXPECT_EQ(BPoint(222, 233), fWindow->Frame().LeftTop());
     EXPECT_EQ(BRect(0, 0, 310, 50), fWindow->Bounds()) << "only the origin is used";
+}
+
+// DoError's alert on the display: its text, read while it waits, and Enter
+// dismisses it.
+class ErrorAlertTest : public ShownWindowTest
+{
+protected:
+    std::string ShownText(const std::string& message)
+    {
+        std::string shown;
+        std::thread user([&] {
+            for (int i = 0; i < 400 && shown.empty(); i++) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(25));
+                for (int32 at = 0; BWindow* window = be_app->WindowAt(at); at++) {
+                    BAlert* alert = dynamic_cast<BAlert*>(window);
+                    if (alert == nullptr || !alert->Lock())
+                        continue;
+                    shown = alert->TextView()->Text();
+                    int32 token = fServer->TokenOf(alert);
+                    alert->Unlock();
+                    fServer->UserKeyDown(token, kEnterKey, nullptr);
+                    fServer->UserKeyUp(token, kEnterKey);
+                    break;
+                }
+            }
+        });
+        DoError(message.c_str());
+        user.join();
+        return shown;
+    }
+
+    static constexpr int32 kEnterKey = 0x47;
+};
+
+TEST_F(ErrorAlertTest, LongMessagesAreCutAtACharacterBoundary)
+{
+    OpenShown();
+    EXPECT_EQ("VEK_BeOS \nthe list can't be read", ShownText("the list can't be read"));
+
+    // 2037 bytes fit after the prefix: a two-byte character that would end
+    // at byte 2038 is left out whole.
+    std::string text(2036, 'a');
+    for (int i = 0; i < 100; i++)
+        text += "\xc3\xbc";
+    std::string shown = ShownText(text);
+    EXPECT_EQ("VEK_BeOS \n" + std::string(2036, 'a'), shown);
+
+    text = std::string(2035, 'a') + "\xc3\xbc" + "tail";
+    EXPECT_EQ("VEK_BeOS \n" + std::string(2035, 'a') + "\xc3\xbc", ShownText(text));
 }

@@ -1,8 +1,12 @@
 #include "WindowHarness.h"
 
 #include <Bitmap.h>
+#include <Node.h>
+#include <NodeInfo.h>
 
-class LogoTest : public WindowTest {};
+class LogoTest : public WindowTest
+{
+};
 
 TEST_F(LogoTest, StartUpShowsGivecard2AndFitsTheWindowToIt)
 {
@@ -10,9 +14,8 @@ TEST_F(LogoTest, StartUpShowsGivecard2AndFitsTheWindowToIt)
     std::string trace = Open();
 
     std::string path = Avatar("givecard2");
-    EXPECT_NE(std::string::npos,
-              trace.find("Modus: 0 | search: '(null)'\nModus: A_INIT\nimage: '" + path +
-                         "'\nManageLogo end 'givecard2'\n"))
+    EXPECT_NE(std::string::npos, trace.find("Modus: 0 | search: '(null)'\nModus: A_INIT\nimage: '" +
+                                            path + "'\nManageLogo end 'givecard2'\n"))
         << trace;
 
     BView* logo = fWindow->FindView("logo");
@@ -55,8 +58,7 @@ TEST_F(LogoTest, NamesThatAreNoPictureLeaveTheLogo)
 
     // An empty name names the avatars folder itself.
     std::string trace = Trace([&] { fWindow->ManageLogo((char*)""); });
-    EXPECT_EQ("image: '" + AvatarDir() + "'\n: not image  application/x-vnd.Be-directory\n",
-              trace);
+    EXPECT_EQ("image: '" + AvatarDir() + "'\n: not image  application/x-vnd.Be-directory\n", trace);
 
     // An absolute name can't be appended: no path is formed.
     trace = Trace([&] { fWindow->ManageLogo((char*)"/etc/passwd"); });
@@ -93,7 +95,9 @@ TEST_F(LogoTest, CorruptPictureRemovesTheLogoAndKeepsTheSize)
     Open();
 
     std::string trace = Trace([&] { fWindow->ManageLogo((char*)"broken"); });
-    EXPECT_EQ("image: '" + Avatar("broken") + "'\n\xc2\xa0" "can't translate '" +
+    EXPECT_EQ("image: '" + Avatar("broken") +
+                  "'\n\xc2\xa0"
+                  "can't translate '" +
                   Avatar("broken") + "'\nLogo NULL..\nManageLogo end 'broken'\n",
               trace);
     EXPECT_EQ(0, CountLogoViews());
@@ -106,14 +110,24 @@ TEST_F(LogoTest, CorruptPictureRemovesTheLogoAndKeepsTheSize)
     EXPECT_EQ(BRect(0, 0, 310, 69), fWindow->Bounds());
 }
 
-TEST_F(LogoTest, UnreadablePictureGivesNoTranslateLine)
+TEST_F(LogoTest, FileTypedAsAPictureThatNoTranslatorReads)
 {
     Picture("givecard2", 100, 80);
+    ASSERT_TRUE(TestPictures::WriteText(Avatar("fake"), "no picture in here\n"));
+    {
+        BNode node(Avatar("fake").c_str());
+        ASSERT_EQ(B_OK, BNodeInfo(&node).SetType("image/jpeg"));
+    }
     Open();
-    ASSERT_EQ(0, symlink("/nonexistent/picture", Avatar("dangling").c_str()));
-    std::string trace = Trace([&] { fWindow->ManageLogo((char*)"dangling"); });
-    EXPECT_EQ(0u, trace.find("image: '" + Avatar("dangling") + "'\n")) << trace;
-    EXPECT_EQ(std::string::npos, trace.find("can't translate")) << trace;
+    ASSERT_EQ(1, CountLogoViews());
+
+    std::string trace = Trace([&] { fWindow->ManageLogo((char*)"fake"); });
+    EXPECT_EQ("image: '" + Avatar("fake") +
+                  "'\n\xc2\xa0"
+                  "can't translate '" +
+                  Avatar("fake") + "'\nLogo NULL..\nManageLogo end 'fake'\n",
+              trace);
+    EXPECT_EQ(0, CountLogoViews()) << "the previous logo is gone";
 }
 
 TEST_F(LogoTest, TwoCallsInARowLeaveOneViewAndOneBitmap)

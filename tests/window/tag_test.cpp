@@ -68,6 +68,26 @@ TEST_F(TagTest, MessageEventsShowTheirTextAndGivecard2)
     EXPECT_EQ(BRect(0, 0, 310, 89), fWindow->Bounds());
 }
 
+TEST_F(TagTest, MessageEventsLeaveAMinimisedWindowMinimised)
+{
+    Open();
+    Show();
+    ASSERT_TRUE(fWindow->Lock());
+    fWindow->Minimize(true);
+    fWindow->Unlock();
+    BMessage message = TagEvent(4, "A1B2", "card please");
+    Send(&message);
+    ASSERT_TRUE(fWindow->Lock());
+    EXPECT_TRUE(fWindow->IsMinimized());
+    fWindow->Unlock();
+
+    BMessage tag = TagEvent(5, "A1B2");
+    Send(&tag);
+    ASSERT_TRUE(fWindow->Lock());
+    EXPECT_FALSE(fWindow->IsMinimized()) << "a plain tag event brings it back";
+    fWindow->Unlock();
+}
+
 TEST_F(TagTest, MissingAndMistypedFieldsReadAsEmpty)
 {
     Open();

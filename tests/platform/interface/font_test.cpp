@@ -250,17 +250,29 @@ TEST(Font, DrawStringSurvivesBadInputAndEdges)
     BFont font(be_plain_font);
     TestCanvas target(20, 10);
     const char broken[] = "\xff\xfe\xc3\x28\xe2\x82\x01\x02\x7f\x1b[0m";
-    // Off the canvas on every side, broken text, bad lengths, null text.
-    for (BPoint where : {BPoint(-50, 5), BPoint(15, 5), BPoint(0, -30), BPoint(0, 60),
-                         BPoint(-1e9f, 1e9f), BPoint(3, 8)}) {
+    auto draw = [&](BPoint where) {
         BPrivate::draw_string(target.canvas, font, broken, sizeof(broken) - 1, where,
                               make_color(0, 0, 0));
-    }
+    };
+    for (BPoint where :
+         {BPoint(-500, 5), BPoint(0, -30), BPoint(0, 60), BPoint(-1e9f, 1e9f), BPoint(1e9f, 5)})
+        draw(where);
+    EXPECT_FALSE(target.DarkBox().IsValid()) << "text wholly off the canvas leaves no ink";
+
+    // The printable characters of broken text still show.
+    draw(BPoint(3, 8));
+    draw(BPoint(15, 5));
+    BRect inked = target.DarkBox();
+    ASSERT_TRUE(inked.IsValid());
+    EXPECT_LE(inked.left, 8.0f);
+    EXPECT_EQ(19.0f, inked.right) << "the text at x=15 runs to the canvas' edge";
+
+    std::vector<uint8> drawn = target.pixels;
     BPrivate::draw_string(target.canvas, font, nullptr, 5, BPoint(0, 8), make_color(0, 0, 0));
     BPrivate::draw_string(target.canvas, font, "abc", -1, BPoint(0, 8), make_color(0, 0, 0));
+    EXPECT_EQ(drawn, target.pixels) << "null text and negative lengths draw nothing";
     BPrivate::Canvas empty;
     BPrivate::draw_string(empty, font, "abc", 3, BPoint(0, 8), make_color(0, 0, 0));
-    SUCCEED();
 }
 
 } // namespace
