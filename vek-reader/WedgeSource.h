@@ -18,6 +18,8 @@ struct WedgeSettings {
     std::string device;
     // EVIOCGRAB, so that the digits never reach the focused application.
     bool grab = true;
+    // Where a match looks for the devices.
+    std::string byIdFolder = "/dev/input/by-id";
 };
 
 class WedgeSource : public TagSource
