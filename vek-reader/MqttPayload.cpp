@@ -1,5 +1,7 @@
 #include "MqttPayload.h"
 
+#include "Spelling.h"
+
 #include <nlohmann/json.hpp>
 
 #include <ctype.h>
@@ -14,48 +16,7 @@ using Json = nlohmann::ordered_json;
 // Far more than any reader publishes for one scan; larger payloads are not
 // parsed at all.
 constexpr size_t kLongestPayload = 64 * 1024;
-// The longest tag text: a 10-byte UID written with separators is 29.
-constexpr size_t kLongestTag = 64;
-
 const char* const kTagKeys[] = {"uid", "UID", "rfid", "tag"};
-
-bool IsUtf8(std::string_view text)
-{
-    size_t i = 0;
-    while (i < text.size()) {
-        unsigned char lead = text[i];
-        size_t length;
-        unsigned int lowest;
-        if (lead < 0x80) {
-            i++;
-            continue;
-        } else if ((lead & 0xE0) == 0xC0) {
-            length = 2;
-            lowest = 0x80;
-        } else if ((lead & 0xF0) == 0xE0) {
-            length = 3;
-            lowest = 0x800;
-        } else if ((lead & 0xF8) == 0xF0) {
-            length = 4;
-            lowest = 0x10000;
-        } else {
-            return false;
-        }
-        if (text.size() - i < length)
-            return false;
-        unsigned int code = lead & (0x7F >> length);
-        for (size_t k = 1; k < length; k++) {
-            unsigned char next = text[i + k];
-            if ((next & 0xC0) != 0x80)
-                return false;
-            code = (code << 6) | (next & 0x3F);
-        }
-        if (code < lowest || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))
-            return false;
-        i += length;
-    }
-    return true;
-}
 
 std::string_view Trim(std::string_view text)
 {

@@ -40,6 +40,8 @@ Process::Process() = default;
 
 Process::~Process()
 {
+    if (fInputPipe >= 0)
+        close(fInputPipe);
     if (fPid > 0 && !fExited) {
         kill(fPid, SIGKILL);
         int status;
@@ -72,6 +74,15 @@ Process& Process::SetInput(const std::string& text)
     fInput = text;
     fHasInput = true;
     return *this;
+}
+
+int Process::PipeInput()
+{
+    int ends[2];
+    if (fInputPipe >= 0 || pipe2(ends, O_CLOEXEC) != 0)
+        return -1;
+    fInputPipe = ends[0];
+    return ends[1];
 }
 
 bool Process::Start(const std::string& program, const std::vector<std::string>& arguments)
@@ -114,7 +125,10 @@ bool Process::Start(const std::string& program, const std::vector<std::string>& 
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, input.c_str(), O_RDONLY, 0);
+    if (fInputPipe >= 0)
+        posix_spawn_file_actions_adddup2(&actions, fInputPipe, 0);
+    else
+        posix_spawn_file_actions_addopen(&actions, 0, input.c_str(), O_RDONLY, 0);
     posix_spawn_file_actions_addopen(&actions, 1, (fFolder + "/stdout").c_str(),
                                      O_WRONLY | O_CREAT | O_TRUNC, 0600);
     posix_spawn_file_actions_addopen(&actions, 2, (fFolder + "/stderr").c_str(),
@@ -123,6 +137,10 @@ bool Process::Start(const std::string& program, const std::vector<std::string>& 
         posix_spawn_file_actions_addchdir_np(&actions, fWorkingDirectory.c_str());
     int error = posix_spawn(&fPid, program.c_str(), &actions, NULL, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
+    if (fInputPipe >= 0) {
+        close(fInputPipe);
+        fInputPipe = -1;
+    }
     if (error != 0) {
         fPid = -1;
         return false;

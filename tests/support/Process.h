@@ -24,6 +24,9 @@ public:
     Process& SetWorkingDirectory(const std::string& folder);
     // Text the child reads on standard input (nothing: /dev/null).
     Process& SetInput(const std::string& text);
+    // The child reads standard input from a pipe; the write end is returned
+    // for the caller to write to and close (-1 when no pipe could be made).
+    int PipeInput();
 
     // arguments exclude argv[0], which is the program's path.
     bool Start(const std::string& program, const std::vector<std::string>& arguments = {});
@@ -60,6 +63,7 @@ private:
     std::string fWorkingDirectory;
     std::string fInput;
     bool fHasInput = false;
+    int fInputPipe = -1;
     std::string fFolder;
     pid_t fPid = -1;
     bool fExited = false;

@@ -1,0 +1,105 @@
+#ifndef VEK_READER_DELIVERY_H
+#define VEK_READER_DELIVERY_H
+
+// Sends the reads to the client on a thread of its own, in the order they
+// were read. While the client is not running they wait in a bounded queue,
+// each for a limited time; what is dropped is counted and said. Adding a
+// read never waits for the client.
+
+#include <Messenger.h>
+#include <SupportDefs.h>
+
+#include <chrono>
+#include <cstdint>
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+
+// One 'RFID' message as it will be sent.
+struct Outgoing {
+    int32 time = 0;
+    std::string tag;
+    // _fMes; empty: none.
+    std::string message;
+};
+
+struct DeliverySettings {
+    std::string target = "application/VEK_BeOS";
+    size_t capacity = 256;
+    std::chrono::milliseconds longest{60000};
+    // How long one send may wait for the client to take the message.
+    bigtime_t sendTimeout = 2000000;
+    // Between attempts to reach a client that is not running.
+    std::chrono::milliseconds retry{200};
+};
+
+class Delivery
+{
+public:
+    using Clock = std::chrono::steady_clock;
+
+    struct Counts {
+        size_t delivered = 0;
+        // Dropped because the queue was full (the oldest go first), or
+        // because they waited too long.
+        size_t droppedFull = 0;
+        size_t droppedOld = 0;
+        size_t waiting = 0;
+    };
+
+    // replyTo goes into every message as _f2CallMe.
+    Delivery(const DeliverySettings& settings, const BMessenger& replyTo);
+    ~Delivery();
+
+    Delivery(const Delivery&) = delete;
+    Delivery& operator=(const Delivery&) = delete;
+
+    void Add(const Outgoing& read);
+
+    // Calls done once, on the delivery thread, when nothing waits any more:
+    // every read was delivered or dropped. No more reads are added.
+    void WhenEmpty(std::function<void()> done);
+
+    // Gives the client at most grace to take what waits, then ends the
+    // thread; what is still waiting is counted as not delivered.
+    void Stop(std::chrono::milliseconds grace);
+
+    Counts GetCounts() const;
+
+private:
+    struct Entry {
+        Outgoing read;
+        Clock::time_point added;
+        uint64 number;
+    };
+
+    void Loop();
+    // Drops what waited too long; with fLock held.
+    void DropOld(Clock::time_point now);
+    bool Send(const Outgoing& read);
+    void SayDropped();
+
+    DeliverySettings fSettings;
+    BMessenger fReplyTo;
+    BMessenger fClient;
+
+    mutable std::mutex fLock;
+    std::condition_variable fChanged;
+    std::deque<Entry> fQueue;
+    uint64 fNextNumber = 0;
+    // The entry being sent, which an overflow does not drop.
+    uint64 fSending = UINT64_MAX;
+    Counts fCounts;
+    // Reported on standard error so far.
+    size_t fDroppedSaid = 0;
+    bool fClientAway = false;
+    bool fStopping = false;
+    Clock::time_point fStopBy;
+    std::function<void()> fWhenEmpty;
+    std::thread fThread;
+};
+
+#endif

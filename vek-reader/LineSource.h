@@ -1,0 +1,39 @@
+#ifndef VEK_READER_LINE_SOURCE_H
+#define VEK_READER_LINE_SOURCE_H
+
+// Tags from text, one a line: standard input, a file, or a named pipe that
+// scripts write to. Blank lines are passed over; a line too long to be a tag
+// or not valid UTF-8 is skipped with the reason.
+
+#include "TagSource.h"
+
+#include <string>
+
+struct LineSettings {
+    std::string name = "stdin";
+    // "-" is standard input.
+    std::string path = "-";
+};
+
+class LineSource : public TagSource
+{
+public:
+    // Longer lines are skipped without being kept whole.
+    static constexpr size_t kLongestLine = 256;
+
+    explicit LineSource(const LineSettings& settings);
+    ~LineSource() override;
+
+    const std::string& Name() const override;
+    status_t Check(std::string* error) override;
+    // Returns at the end of standard input or of a file. A named pipe has no
+    // end: it waits for the next writer.
+    void Run(TagSink& sink, const std::atomic<bool>& stop) override;
+
+private:
+    int Open(std::string* error) const;
+
+    LineSettings fSettings;
+};
+
+#endif
