@@ -8,6 +8,7 @@
 
 #include "app/AppServices.h"
 #include "app/AppSocket.h"
+#include "app/EventSignal.h"
 #include "app/LooperRegistry.h"
 #include "app/LooperState.h"
 #include "app/MessageFrame.h"
@@ -19,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include <fcntl.h>
 #include <limits.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -42,8 +44,21 @@ namespace
 {
 
 constexpr bigtime_t kHandOverTimeout = 5000000;
-// How often a reader waiting for room in a queue checks that it should go on.
-constexpr bigtime_t kDeliveryRetry = 200000;
+
+// Standard input, output and error are open, if only on /dev/null, so that
+// no socket of ours gets their numbers and receives what is printed.
+void KeepStandardStreamsOpen()
+{
+    for (int fd = 0; fd <= 2; fd++) {
+        if (fcntl(fd, F_GETFD) != -1 || errno != EBADF)
+            continue;
+        int null = open("/dev/null", O_RDWR);
+        if (null >= 0 && null != fd) {
+            dup2(null, fd);
+            close(null);
+        }
+    }
+}
 
 std::vector<std::string> CommandLine()
 {
@@ -136,6 +151,7 @@ void BApplication::InitData(const char* signature, status_t* error)
 {
     // The application's loop runs on the thread that builds it and calls Run().
     fState->SetLoopThread(find_thread(NULL));
+    KeepStandardStreamsOpen();
     fSignature = signature != NULL ? signature : "";
     if (be_app != NULL) {
         fprintf(stderr, "BApplication: there is an application object already\n");
@@ -188,19 +204,27 @@ status_t BApplication::Register(const std::vector<std::string>& arguments)
         return status;
     }
     const std::string& folder = services->Folder();
-    std::string signaturePath = AppSocket::SignaturePath(folder, fSignature.c_str());
-    std::string executablePath =
-        haveExecutable ? AppSocket::ExecutablePath(folder, info.st_dev, info.st_ino) : "";
+    if (services->IsFallbackFolder()) {
+        fprintf(stderr,
+                "BApplication: %s is not a private folder of this user; using %s instead\n",
+                AppSocket::PreferredFolder().c_str(), folder.c_str());
+    }
+    AppSocket::RemoveStale(folder);
 
     uint32 launch = fLaunchFlags & B_LAUNCH_MASK;
-    std::string runningPath;
-    if (launch == B_SINGLE_LAUNCH && haveExecutable)
-        runningPath = executablePath;
-    else if (launch == B_EXCLUSIVE_LAUNCH)
-        runningPath = signaturePath;
-    if (!runningPath.empty())
-        HandOver(runningPath, arguments);
+    // A running copy may have taken another folder (the first choice was
+    // unsafe then, or is unsafe now): look in each.
+    for (const std::string& searched : AppSocket::SearchFolders()) {
+        std::string runningPath;
+        if (launch == B_SINGLE_LAUNCH && haveExecutable)
+            runningPath = AppSocket::ExecutablePath(searched, info.st_dev, info.st_ino);
+        else if (launch == B_EXCLUSIVE_LAUNCH)
+            runningPath = AppSocket::SignaturePath(searched, fSignature.c_str());
+        if (!runningPath.empty())
+            HandOver(runningPath, arguments);
+    }
 
+    std::string signaturePath = AppSocket::SignaturePath(folder, fSignature.c_str());
     status = services->ListenOn(AppSocket::TeamPath(folder, (team_id)getpid()));
     if (status != B_OK) {
         fprintf(stderr, "BApplication: cannot listen for messages: %s\n", strerror(status));
@@ -210,11 +234,23 @@ status_t BApplication::Register(const std::vector<std::string>& arguments)
     // by signature keep going there.
     services->ListenOn(signaturePath);
     if (launch == B_SINGLE_LAUNCH && haveExecutable)
-        services->ListenOn(executablePath);
+        services->ListenOn(AppSocket::ExecutablePath(folder, info.st_dev, info.st_ino));
     services->UnlockFolder();
 
     status = services->Start(
-        [this](int socket, const std::atomic<bool>& stopping) { ReadConnection(socket, stopping); },
+        [](const MessageFrame::Header& header, std::unique_ptr<BMessage>& message,
+           const std::shared_ptr<BPrivate::EventSignal>& roomSignal) {
+            message->fTarget = header.targetToken;
+            message->fPreferredTarget = (header.flags & MessageFrame::kPreferredTarget) != 0;
+            message->fReplyRequired = (header.flags & MessageFrame::kReplyRequired) != 0;
+            message->fIsReply = (header.flags & MessageFrame::kIsReply) != 0;
+            message->fReplyDone = false;
+            message->fWasDelivered = false;
+            message->fSourceRemote = true;
+            message->fReplyTo.SetTo(header.replyPort, header.replyToken, header.replyTeam, false);
+            return LooperRegistry::Default().Deliver(header.targetPort, std::move(message), 0,
+                                                     roomSignal);
+        },
         [this] { PostQuitRequest(); });
     if (status != B_OK)
         return status;
@@ -240,51 +276,6 @@ void BApplication::HandOver(const std::string& runningPath,
     }
     fprintf(stderr, "BApplication: the running application (process %ld) did not take over: %s\n",
             (long)team, strerror(status));
-}
-
-void BApplication::ReadConnection(int socket, const std::atomic<bool>& stopping)
-{
-    uid_t user;
-    team_id peer = -1;
-    AppSocket::PeerIds(socket, &user, &peer);
-    for (;;) {
-        MessageFrame::Header header;
-        std::unique_ptr<BMessage> message;
-        std::string reason;
-        switch (MessageFrame::Read(socket, &header, &message, &reason)) {
-        case MessageFrame::ReadResult::kMessage:
-            break;
-        case MessageFrame::ReadResult::kMalformed:
-            fprintf(stderr,
-                    "BApplication: dropped a malformed message from process %ld (%s); "
-                    "connection closed\n",
-                    (long)peer, reason.c_str());
-            return;
-        case MessageFrame::ReadResult::kEnd:
-        case MessageFrame::ReadResult::kFailed:
-            return;
-        }
-        message->fTarget = header.targetToken;
-        message->fPreferredTarget = (header.flags & MessageFrame::kPreferredTarget) != 0;
-        message->fReplyRequired = (header.flags & MessageFrame::kReplyRequired) != 0;
-        message->fIsReply = (header.flags & MessageFrame::kIsReply) != 0;
-        message->fReplyDone = false;
-        message->fWasDelivered = false;
-        message->fSourceRemote = true;
-        message->fReplyTo.SetTo(header.replyPort, header.replyToken, header.replyTeam, false);
-        // Waits while the target's queue is full, which holds the sender back.
-        status_t status;
-        do {
-            status = LooperRegistry::Default().Deliver(header.targetPort, std::move(message),
-                                                       kDeliveryRetry);
-        } while (status == B_TIMED_OUT && !stopping);
-        if (status == B_OK)
-            continue;
-        if (stopping || header.targetPort == fPort->Id())
-            return;
-        fprintf(stderr, "BApplication: dropped a message from process %ld for port %ld: %s\n",
-                (long)peer, (long)header.targetPort, strerror(status));
-    }
 }
 
 void BApplication::PostQuitRequest()

@@ -3,6 +3,9 @@
 #include "app/LooperState.h"
 #include "app/MessagePort.h"
 
+#include <AppDefs.h>
+#include <Message.h>
+
 namespace BPrivate
 {
 
@@ -111,8 +114,11 @@ BLooper* LooperRegistry::LooperForThread(thread_id thread) const
     return nullptr;
 }
 
-status_t LooperRegistry::Deliver(port_id id, std::unique_ptr<BMessage>&& message, bigtime_t timeout)
+status_t LooperRegistry::Deliver(port_id id, std::unique_ptr<BMessage>&& message, bigtime_t timeout,
+                                 const std::shared_ptr<EventSignal>& roomSignal)
 {
+    if (message == nullptr)
+        return B_BAD_VALUE;
     std::shared_ptr<MessagePort> port;
     std::shared_ptr<LooperState> state;
     {
@@ -126,7 +132,8 @@ status_t LooperRegistry::Deliver(port_id id, std::unique_ptr<BMessage>&& message
     thread_id self = find_thread(NULL);
     bool looperWouldWaitForUs =
         state != nullptr && (state->LoopThread() == self || state->Owner() == self);
-    return port->Post(std::move(message), timeout, looperWouldWaitForUs);
+    bool isQuit = message->what == B_QUIT_REQUESTED || message->what == _QUIT_;
+    return port->Post(std::move(message), timeout, looperWouldWaitForUs || isQuit, roomSignal);
 }
 
 int32 LooperRegistry::AddHandler(BHandler* handler)

@@ -15,6 +15,7 @@ class BMessage;
 namespace BPrivate
 {
 
+class EventSignal;
 class LooperState;
 class MessagePort;
 
@@ -51,9 +52,13 @@ public:
 
     // Queues a message on a port of this process. A poster that the looper
     // would wait for (its own thread, or the thread holding its lock) never
-    // waits. B_BAD_PORT_ID when there is no such port. The message is taken
-    // only on success.
-    status_t Deliver(port_id port, std::unique_ptr<BMessage>&& message, bigtime_t timeout);
+    // waits, and neither does a quit request, which must get through even
+    // while the thread that holds a window's lock asks the application to quit
+    // and the application's thread waits for that lock. B_BAD_PORT_ID when
+    // there is no such port. The message is taken only on success. roomSignal
+    // as for MessagePort::Post.
+    status_t Deliver(port_id port, std::unique_ptr<BMessage>&& message, bigtime_t timeout,
+                     const std::shared_ptr<EventSignal>& roomSignal = nullptr);
 
     int32 AddHandler(BHandler* handler);
     void RemoveHandler(int32 token);

@@ -1,5 +1,8 @@
 #include "app/MessagePort.h"
 
+#include "app/EventSignal.h"
+
+#include <algorithm>
 #include <chrono>
 
 namespace BPrivate
@@ -29,15 +32,20 @@ MessagePort::MessagePort(port_id id, int32 capacity)
 }
 
 status_t MessagePort::Post(std::unique_ptr<BMessage>&& message, bigtime_t timeout,
-                           bool mayExceedCapacity)
+                           bool mayExceedCapacity, const std::shared_ptr<EventSignal>& roomSignal)
 {
     if (message == nullptr)
         return B_BAD_VALUE;
     std::unique_lock<std::mutex> guard(fMutex);
     if (!mayExceedCapacity) {
         auto room = [this] { return fClosed || (int32)fQueue.size() < fCapacity; };
-        if (!WaitFor(fNotFull, guard, timeout, room))
+        if (!WaitFor(fNotFull, guard, timeout, room)) {
+            if (roomSignal != nullptr &&
+                std::find(fRoomWaiters.begin(), fRoomWaiters.end(), roomSignal) ==
+                    fRoomWaiters.end())
+                fRoomWaiters.push_back(roomSignal);
             return timeout <= 0 ? B_WOULD_BLOCK : B_TIMED_OUT;
+        }
     }
     if (fClosed)
         return B_BAD_PORT_ID;
@@ -56,6 +64,13 @@ std::unique_ptr<BMessage> MessagePort::Take(bigtime_t timeout)
     std::unique_ptr<BMessage> message = std::move(fQueue.front());
     fQueue.pop_front();
     fNotFull.notify_one();
+    // Waiters that cannot block are woken in batches, once a quarter of the
+    // port is free, rather than for every message taken.
+    if (!fRoomWaiters.empty() && (int32)fQueue.size() <= fCapacity - (fCapacity + 3) / 4) {
+        for (const auto& waiter : fRoomWaiters)
+            waiter->Raise();
+        fRoomWaiters.clear();
+    }
     return message;
 }
 
@@ -72,6 +87,9 @@ void MessagePort::Close()
     fQueue.clear();
     fNotEmpty.notify_all();
     fNotFull.notify_all();
+    for (const auto& waiter : fRoomWaiters)
+        waiter->Raise();
+    fRoomWaiters.clear();
 }
 
 bool MessagePort::IsClosed() const

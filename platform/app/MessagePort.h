@@ -9,9 +9,12 @@
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <vector>
 
 namespace BPrivate
 {
+
+class EventSignal;
 
 // The bounded FIFO in front of a looper, or a reply port without a looper.
 // Posters wait while it is full; closing it wakes every waiter.
@@ -26,9 +29,12 @@ public:
     // B_OK, B_WOULD_BLOCK (full, timeout 0), B_TIMED_OUT, or B_BAD_PORT_ID once
     // closed. With mayExceedCapacity the message is queued even when full: for
     // posters that the looper would otherwise wait for. The message is taken
-    // only on success, so that the caller may try again.
+    // only on success, so that the caller may try again. A poster that must
+    // not wait passes roomSignal with timeout 0: when the port is full, the
+    // signal is raised once the port has room again (or is closed).
     status_t Post(std::unique_ptr<BMessage>&& message, bigtime_t timeout,
-                  bool mayExceedCapacity = false);
+                  bool mayExceedCapacity = false,
+                  const std::shared_ptr<EventSignal>& roomSignal = nullptr);
 
     // The oldest message, waiting up to the timeout; NULL when it timed out or
     // the port is closed.
@@ -45,6 +51,7 @@ private:
     std::condition_variable fNotEmpty;
     std::condition_variable fNotFull;
     std::deque<std::unique_ptr<BMessage>> fQueue;
+    std::vector<std::shared_ptr<EventSignal>> fRoomWaiters;
     bool fClosed = false;
 };
 

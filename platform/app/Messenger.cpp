@@ -263,7 +263,8 @@ status_t BMessenger::Deliver(BMessage* message, const BMessenger& replyTo, bool 
     header.targetToken = fHandlerToken;
     header.flags = (fPreferredTarget ? MessageFrame::kPreferredTarget : 0) |
                    (replyRequired ? MessageFrame::kReplyRequired : 0) |
-                   (message->fIsReply ? MessageFrame::kIsReply : 0);
+                   (message->fIsReply ? MessageFrame::kIsReply : 0) |
+                   (timeout <= 0 ? MessageFrame::kDontWait : 0);
     header.replyPort = replyTo.fPort;
     header.replyToken = replyTo.fHandlerToken;
     header.replyTeam = replyTo.fTeam;

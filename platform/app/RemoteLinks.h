@@ -16,10 +16,20 @@ namespace BPrivate
 
 // This process's connections to other applications, one per team, shared by
 // every messenger: a message goes out whole, and messages from one thread
-// arrive in the order they were sent.
+// arrive in the order they were sent. A send succeeds only when the receiver's
+// receipt says the message is in the target's queue.
 class RemoteLinks
 {
 public:
+    // A looper's thread never waits longer than this for a receiver, so that
+    // a peer that does not read cannot stop a loop; such a peer is dropped
+    // and, for a while, not waited for again by loopers.
+    static constexpr bigtime_t kLooperSendLimit = 500000;
+    static constexpr bigtime_t kStalledFor = 10000000;
+    // A link unused this long is replaced before use: the receiver closes
+    // connections that stay idle (AppServices::kIdleTimeout).
+    static constexpr bigtime_t kReuseLimit = 4000000;
+
     static RemoteLinks& Default();
 
     // Finds the application that registered the signature (or the given
@@ -27,8 +37,9 @@ public:
     status_t ConnectTo(const std::string& socketPath, team_id* team);
     status_t ConnectToSignature(const char* signature, team_id* team);
 
-    // Sends one frame to the team. B_BAD_PORT_ID when the team is gone;
-    // B_WOULD_BLOCK / B_TIMED_OUT when the receiver did not take it in time.
+    // Sends one frame to the team and waits for its receipt. B_BAD_PORT_ID
+    // when the team is gone; B_WOULD_BLOCK / B_TIMED_OUT when the receiver
+    // did not take it in time; the receipt's status otherwise.
     status_t Send(team_id team, const std::vector<char>& frame, bigtime_t timeout);
 
     bool IsAlive(team_id team);
@@ -37,15 +48,19 @@ private:
     struct Link {
         std::timed_mutex writing;
         int socket = -1;
+        bigtime_t lastUsed = 0;
         ~Link();
     };
 
-    std::shared_ptr<Link> LinkTo(team_id team, status_t* status);
+    std::shared_ptr<Link> LinkTo(team_id team, bigtime_t timeout, status_t* status);
     void Forget(team_id team, const std::shared_ptr<Link>& link);
     std::shared_ptr<Link> Adopt(team_id team, int socket);
+    bool IsStalled(team_id team);
+    void MarkStalled(team_id team);
 
     std::mutex fMutex;
     std::map<team_id, std::shared_ptr<Link>> fLinks;
+    std::map<team_id, bigtime_t> fStalledUntil;
 };
 
 } // namespace BPrivate

@@ -33,7 +33,9 @@ void PrintUsage(FILE* stream)
             "           a name given again adds a value to the field\n"
             "  --count N         send the message N times (default 1)\n"
             "  --timeout SECONDS give up when the application does not take a message in time\n"
-            "Exit status: 0 delivered, 1 not running or not delivered, 2 usage error.\n");
+            "A message counts as delivered once it is in the application's queue.\n"
+            "Exit status: 0 all delivered, 1 not running or not all delivered (the number\n"
+            "that was not is printed), 2 usage error.\n");
 }
 
 int UsageError(const char* format, const char* detail)
@@ -211,17 +213,17 @@ int main(int argc, char** argv)
         fprintf(stderr, "send-message: no running application with signature %s\n", signature);
         return kFailed;
     }
-    for (long long sent = 0; sent < count; sent++) {
+    long long delivered = 0;
+    for (; delivered < count; delivered++) {
         status = target.SendMessage(&message, (BHandler*)NULL, timeout);
-        if (status == B_BAD_PORT_ID) {
-            fprintf(stderr, "send-message: no running application with signature %s\n", signature);
-            return kFailed;
-        }
-        if (status != B_OK) {
-            fprintf(stderr, "send-message: message %lld of %lld not delivered: %s\n", sent + 1,
-                    count, strerror(status));
-            return kFailed;
-        }
+        if (status != B_OK)
+            break;
     }
-    return kDelivered;
+    if (delivered == count)
+        return kDelivered;
+    // The first failure ends the run: a receiver that is gone or stuck takes no more.
+    fprintf(stderr, "send-message: %lld of %lld message%s not delivered: %s\n", count - delivered,
+            count, count == 1 ? "" : "s",
+            status == B_BAD_PORT_ID ? "the application is not running" : strerror(status));
+    return kFailed;
 }

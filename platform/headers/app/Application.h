@@ -72,7 +72,6 @@ private:
     // the running one and exits.
     void HandOver(const std::string& runningPath, const std::vector<std::string>& arguments);
     static void FillArgv(BMessage* message, const std::vector<std::string>& arguments);
-    void ReadConnection(int socket, const std::atomic<bool>& stopping);
     void PostQuitRequest();
     bool QuitAllWindows(bool askFirst);
     std::vector<BLooper*> WindowsSnapshot() const;

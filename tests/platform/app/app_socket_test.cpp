@@ -11,6 +11,7 @@
 #include "support/ScratchDir.h"
 
 #include <string>
+#include <vector>
 
 #include <stdlib.h>
 #include <sys/stat.h>
@@ -39,26 +40,53 @@ protected:
     ScratchDir fRuntime;
 };
 
-TEST_F(AppSocketTest, FolderIsPrivateAndCheckedEachTime)
+TEST_F(AppSocketTest, FolderIsPrivateAndCheckedEachTimeElseOneUnderHomeIsUsed)
 {
+    setenv("HOME", (fRuntime / "home").c_str(), 1);
+    ASSERT_EQ(0, mkdir((fRuntime / "home").c_str(), 0755));
     std::string folder;
-    ASSERT_EQ(B_OK, AppSocket::Folder(&folder));
+    bool fallback = true;
+    ASSERT_EQ(B_OK, AppSocket::Folder(&folder, &fallback));
     EXPECT_EQ(fRuntime / "be-applications", folder);
+    EXPECT_FALSE(fallback);
     struct stat info;
     ASSERT_EQ(0, stat(folder.c_str(), &info));
     EXPECT_EQ(0700u, info.st_mode & 0777);
+    EXPECT_EQ(std::vector<std::string>{folder}, AppSocket::SearchFolders());
 
-    ASSERT_EQ(0, chmod(folder.c_str(), 0770));
+    // Open to others, or a link: passed over for a private folder in the home folder.
+    const std::string preferred = folder;
+    char host[256] = "";
+    gethostname(host, sizeof(host) - 1);
+    const std::string home = fRuntime / "home/.cache/be-applications-" + host;
+    ASSERT_EQ(0, chmod(preferred.c_str(), 0770));
+    ASSERT_EQ(B_OK, AppSocket::Folder(&folder, &fallback));
+    EXPECT_TRUE(fallback);
+    EXPECT_EQ(home, folder);
+    ASSERT_EQ(0, stat(folder.c_str(), &info));
+    EXPECT_EQ(0700u, info.st_mode & 0777);
+    EXPECT_EQ(std::vector<std::string>{home}, AppSocket::SearchFolders());
+    ASSERT_EQ(0, rmdir(preferred.c_str()));
+    ASSERT_EQ(0, symlink(fRuntime.Path().c_str(), preferred.c_str()));
+    ASSERT_EQ(B_OK, AppSocket::Folder(&folder, &fallback));
+    EXPECT_EQ(home, folder);
+    ASSERT_EQ(0, unlink(preferred.c_str()));
+
+    // Safe again: both are searched, the registering one first.
+    ASSERT_EQ(B_OK, AppSocket::Folder(&folder, &fallback));
+    EXPECT_EQ(preferred, folder);
+    EXPECT_EQ((std::vector<std::string>{preferred, home}), AppSocket::SearchFolders());
+
+    // A home folder of others is no safe place either.
+    ASSERT_EQ(0, chmod(preferred.c_str(), 0777));
+    ASSERT_EQ(0, chmod(home.c_str(), 0755));
     EXPECT_EQ(B_NOT_ALLOWED, AppSocket::Folder(&folder));
-    ASSERT_EQ(0, rmdir(folder.c_str()));
-    ASSERT_EQ(0, symlink("/tmp", folder.c_str()));
-    EXPECT_EQ(B_NOT_ALLOWED, AppSocket::Folder(&folder));
-    ASSERT_EQ(0, unlink(folder.c_str()));
+    EXPECT_TRUE(AppSocket::SearchFolders().empty());
+    ASSERT_EQ(0, chmod(preferred.c_str(), 0700));
 
     // Without a runtime folder, one per user in /tmp.
     unsetenv("XDG_RUNTIME_DIR");
-    ASSERT_EQ(B_OK, AppSocket::Folder(&folder));
-    EXPECT_EQ("/tmp/be-applications-" + std::to_string(getuid()), folder);
+    EXPECT_EQ("/tmp/be-applications-" + std::to_string(getuid()), AppSocket::PreferredFolder());
 }
 
 TEST_F(AppSocketTest, SignatureNamesStayInTheFolderAndFitAnAddress)

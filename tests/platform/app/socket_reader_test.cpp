@@ -12,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include <poll.h>
 #include <string.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -75,11 +76,20 @@ std::vector<char> FrameOf(const BMessage& message, MessageFrame::Header header =
     return frame;
 }
 
+// Reads one frame as the server does, waiting for the socket between parts.
 ReadResult ReadOne(int socket, std::unique_ptr<BMessage>* message, std::string* reason,
                    MessageFrame::Header* header = nullptr)
 {
     MessageFrame::Header ignored;
-    return MessageFrame::Read(socket, header != nullptr ? header : &ignored, message, reason);
+    BPrivate::FrameReader reader;
+    for (;;) {
+        ReadResult result =
+            reader.Read(socket, header != nullptr ? header : &ignored, message, reason);
+        if (result != ReadResult::kPending)
+            return result;
+        struct pollfd ready = {socket, POLLIN, 0};
+        poll(&ready, 1, -1);
+    }
 }
 
 TEST_F(SocketReaderTest, FramesRoundTripWithTheirDeliveryData)
