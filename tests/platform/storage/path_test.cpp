@@ -195,8 +195,13 @@ TEST(Path, RefsComeBackAsPaths)
     ASSERT_EQ(0, rmdir((other / "d").c_str()));
     ASSERT_EQ(0, mkdir((other / "e").c_str(), 0755));
     ASSERT_EQ(0, mkdir((other / "d").c_str(), 0755));
+    // The file system may give the new folder the old one's inode; then it is
+    // the same folder to a ref.
+    struct stat now;
+    ASSERT_EQ(0, stat((other / "d").c_str(), &now));
     BPath replaced(&inner);
-    EXPECT_EQ(B_ENTRY_NOT_FOUND, replaced.InitCheck());
+    if ((ino_t)inner.directory != now.st_ino)
+        EXPECT_EQ(B_ENTRY_NOT_FOUND, replaced.InitCheck());
 
     EXPECT_EQ(B_BAD_VALUE, get_ref_for_path(NULL, &ref));
     EXPECT_EQ(B_ENTRY_NOT_FOUND, get_ref_for_path((scratch / "no/x").c_str(), &ref));
