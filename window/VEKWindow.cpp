@@ -32,6 +32,7 @@ VEKWindow::VEKWindow(BRect frame)
       fMainView(NULL),
       fLogoView(NULL),
       fLogoBitmap(NULL),
+      fListCutSaid(false),
       fTextView(NULL),
       fScrollView(NULL)
 {

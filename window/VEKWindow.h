@@ -47,6 +47,7 @@ private:
     BPath fAvatarDir;
     BView* fLogoView;
     BBitmap* fLogoBitmap;
+    bool fListCutSaid;
     BTextView* fTextView;
     BScrollView* fScrollView;
 };

@@ -7,8 +7,14 @@
 #include <Path.h>
 #include <String.h>
 
+#include <errno.h>
+#include <fcntl.h>
 #include <stdio.h>
 #include <string.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <string_view>
 
 namespace {
 
@@ -17,43 +23,147 @@ const char* kListName = "rfid_avatar_list";
 // Lines of 8 bytes or fewer, newline included, are no entries.
 const size_t kShortestEntry = 9;
 
-// Reads the list at path piece by piece (at most 255 bytes each) and hands
-// every entry's name and tag fields to handleEntry, which returns false to end
-// the scan. A list that can't be opened has no entries.
-template <typename Handler>
-void ScanAvatarList(const char* path, Handler handleEntry)
-{
-    FILE* list = path != NULL ? fopen(path, "r") : NULL;
-    if (list == NULL)
-        return;
+// Lines are read in pieces of at most this many bytes.
+const size_t kLongestPiece = 255;
 
-    char line[256];
-    while (!feof(list) && !ferror(list)) {
-        if (fgets(line, sizeof(line), list) == NULL)
-            break;
-        if (line[0] == '#' || strlen(line) < kShortestEntry)
+// More than this is not read of a list: it is no list a person wrote.
+const off_t kLongestList = 16 * 1024 * 1024;
+
+// The list file, handed out piece by piece as a line-by-line fgets() into a
+// 256-byte buffer would give them, without copying and without a lock per call.
+class ListReader {
+public:
+    ListReader(int fd) : fFile(fd), fStart(0), fEnd(0), fTotal(0), fAtEnd(false), fCut(false) {}
+
+    // The next piece, its newline included; false at the end of the list.
+    bool NextPiece(std::string_view& piece)
+    {
+        if (fEnd - fStart <= kLongestPiece && !fAtEnd)
+            Refill();
+        if (fStart == fEnd)
+            return false;
+        size_t length = fEnd - fStart;
+        if (length > kLongestPiece)
+            length = kLongestPiece;
+        const char* start = fBuffer + fStart;
+        const char* newline = (const char*)memchr(start, '\n', length);
+        if (newline != NULL)
+            length = newline - start + 1;
+        fStart += length;
+        piece = std::string_view(start, length);
+        return true;
+    }
+
+    // Whether the list went on past the longest list that is read.
+    bool WasCut() const { return fCut; }
+
+private:
+    void Refill()
+    {
+        memmove(fBuffer, fBuffer + fStart, fEnd - fStart);
+        fEnd -= fStart;
+        fStart = 0;
+        while (fEnd < sizeof(fBuffer) && !fAtEnd) {
+            size_t wanted = sizeof(fBuffer) - fEnd;
+            if (fTotal == kLongestList) {
+                // One byte more tells whether anything was left out.
+                char probe;
+                fCut = Read(&probe, 1) > 0;
+                fAtEnd = true;
+                break;
+            }
+            if ((off_t)wanted > kLongestList - fTotal)
+                wanted = kLongestList - fTotal;
+            ssize_t got = Read(fBuffer + fEnd, wanted);
+            if (got <= 0) {
+                fAtEnd = true;
+                break;
+            }
+            fEnd += got;
+            fTotal += got;
+        }
+    }
+
+    ssize_t Read(char* into, size_t size)
+    {
+        ssize_t got;
+        do
+            got = read(fFile, into, size);
+        while (got < 0 && errno == EINTR);
+        return got;
+    }
+
+    int fFile;
+    char fBuffer[32 * 1024];
+    size_t fStart;
+    size_t fEnd;
+    off_t fTotal;
+    bool fAtEnd;
+    bool fCut;
+};
+
+// Reads the list at path piece by piece and hands every entry's name and tag
+// fields to handleEntry, which returns false to end the scan. A list that
+// can't be opened has no entries; only a regular file is read, so that a FIFO
+// or a device can't stall the window.
+template <typename Handler>
+void ScanAvatarList(const char* path, bool& cutSaid, Handler handleEntry)
+{
+    if (path == NULL)
+        return;
+    struct stat status;
+    if (stat(path, &status) != 0)
+        return;
+    int fd = -1;
+    if (S_ISREG(status.st_mode)) {
+        fd = open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY);
+        if (fd < 0)
+            return;
+        // It may have been replaced in between.
+        if (fstat(fd, &status) != 0)
+            status.st_mode = 0;
+    }
+    if (!S_ISREG(status.st_mode)) {
+        printf("Avatar list '%s' is no regular file: not read\n", path);
+        if (fd >= 0)
+            close(fd);
+        return;
+    }
+
+    ListReader list(fd);
+    std::string_view piece;
+    while (list.NextPiece(piece)) {
+        // A piece ends at its first NUL byte, as a C string would.
+        size_t length = piece.find('\0');
+        if (length != std::string_view::npos)
+            piece = piece.substr(0, length);
+        if (piece.empty() || piece[0] == '#' || piece.size() < kShortestEntry)
             continue;
 
         // The first '|' splits the line, unless it is the first byte; then the
         // first blank does. Neither field is trimmed.
-        char* separator = strchr(line, '|');
-        if (separator == NULL || separator == line)
-            separator = strchr(line, ' ');
+        size_t separator = piece.find('|');
+        if (separator == std::string_view::npos || separator == 0)
+            separator = piece.find(' ');
 
-        BString name;
-        BString tag;
-        if (separator != NULL) {
-            name.SetTo(line, (int32)(separator - line));
-            tag = separator + 1;
-        } else {
-            tag = line;
+        std::string_view name;
+        std::string_view tag = piece;
+        if (separator != std::string_view::npos) {
+            name = piece.substr(0, separator);
+            tag = piece.substr(separator + 1);
         }
-        tag.RemoveAll("\n");
+        if (!tag.empty() && tag.back() == '\n')
+            tag.remove_suffix(1);
 
         if (!handleEntry(name, tag))
             break;
     }
-    fclose(list);
+    if (list.WasCut() && !cutSaid) {
+        printf("Avatar list '%s' is longer than %lld bytes: the rest is not read\n", path,
+               (long long)kLongestList);
+        cutSaid = true;
+    }
+    close(fd);
 }
 
 } // namespace
@@ -75,13 +185,19 @@ void VEKWindow::WorkWithAvaList(int mode, char* search)
         case A_INIT:
             printf("Modus: A_INIT\n");
             ManageLogo((char*)"givecard2");
-            ScanAvatarList(listPath.Path(), [search](const BString& name, const BString& tag) {
-                printf("Add: '%s' '%s' ", name.String(), tag.String());
-                if (search != NULL)
-                    printf("strstr: '%p'", (const void*)strstr(tag.String(), search));
-                printf("\n");
-                return true;
-            });
+            ScanAvatarList(listPath.Path(), fListCutSaid,
+                           [search](std::string_view name, std::string_view tag) {
+                               printf("Add: '%.*s' '%.*s' ", (int)name.size(), name.data(),
+                                      (int)tag.size(), tag.data());
+                               if (search != NULL) {
+                                   size_t at = tag.find(search);
+                                   printf("strstr: '%p'",
+                                          at != std::string_view::npos ? (const void*)(tag.data() + at)
+                                                                       : NULL);
+                               }
+                               printf("\n");
+                               return true;
+                           });
             break;
 
         case A_READ:
@@ -108,16 +224,21 @@ void VEKWindow::WorkWithAvaList(int mode, char* search)
                 Show();
                 Minimize(false);
             }
+            // An empty key would be found in every entry; it names nobody.
+            char name[kLongestPiece + 1];
             bool matched = false;
-            ScanAvatarList(listPath.Path(), [&](const BString& name, const BString& tag) {
-                if (search == NULL || strstr(tag.String(), search) == NULL)
-                    return true;
-                ManageLogo((char*)name.String());
-                matched = true;
-                return false;
-            });
-            if (!matched)
-                ManageLogo(NULL);
+            if (search != NULL && search[0] != '\0') {
+                ScanAvatarList(listPath.Path(), fListCutSaid,
+                               [&](std::string_view entryName, std::string_view tag) {
+                                   if (tag.find(search) == std::string_view::npos)
+                                       return true;
+                                   memcpy(name, entryName.data(), entryName.size());
+                                   name[entryName.size()] = '\0';
+                                   matched = true;
+                                   return false;
+                               });
+            }
+            ManageLogo(matched ? name : NULL);
             break;
         }
     }

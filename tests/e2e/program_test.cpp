@@ -131,6 +131,30 @@ TEST_F(ProgramRunTest, SigtermEndsCleanly)
     EXPECT_EQ(BRect(100, 100, 410, 150), StoredFrame());
 }
 
+TEST_F(ProgramRunTest, AListThatIsAFifoOrADeviceStopsNothing)
+{
+    const std::string list = fAppDir + "/rfid_avatar_list";
+    ASSERT_EQ(0, mkfifo(list.c_str(), 0600));
+    Picture("none", 10, 10, {9, 9, 9, 255});
+    Process program;
+    Start(program);
+    ASSERT_EQ(0, Send({"RFID", "_time:int32=1", "_tagstr=A1B2"}));
+    ASSERT_TRUE(program.WaitForStdout("ManageLogo end 'none'\n", 10000)) << program.Stdout();
+
+    fs::remove(list);
+    fs::create_symlink("/dev/zero", list);
+    ASSERT_EQ(0, Send({"RFID", "_time:int32=2", "_tagstr=C3D4"}));
+    ASSERT_TRUE(program.WaitForStdout("Modus: 4 | search: '3D4'\nModus: A_LOOK\nAvatar list '" +
+                                          list + "' is no regular file: not read\nimage: '" +
+                                          Avatar("none") + "'\nManageLogo end 'none'\n",
+                                      10000))
+        << program.Stdout();
+    ASSERT_TRUE(program.Signal(SIGTERM));
+    ASSERT_TRUE(program.Wait(5000)) << "SIGTERM is answered";
+    EXPECT_EQ(0, program.ExitCode());
+    EXPECT_EQ(3u, CountOf(program.Stdout(), "Avatar list '" + list + "' is no regular file"));
+}
+
 TEST_F(ProgramRunTest, SecondStartHandsOverAndExits)
 {
     Process first;
@@ -144,6 +168,74 @@ TEST_F(ProgramRunTest, SecondStartHandsOverAndExits)
 
     EXPECT_TRUE(first.WaitForStdout("VEKApp BMessage: what = AREL", 10000)) << first.Stdout();
     Quit(first);
+}
+
+// Another local user makes the socket folder before the program's first start,
+// in a runtime folder that everybody may write to and, without one, in /tmp.
+TEST_F(ProgramRunTest, ASocketFolderMadeByAnotherUserIsPassedOver)
+{
+    if (geteuid() != 0)
+        GTEST_SKIP() << "making another user needs root";
+    const std::string intruder = "vek-intruder";
+    int made = Process::Run("/usr/sbin/useradd",
+                            {"--system", "--no-create-home", "--shell", "/usr/sbin/nologin", intruder},
+                            20000);
+    if (made != 0 && made != 9) // 9: the user is there already
+        GTEST_SKIP() << "useradd can't make a user here (" << made << ")";
+    auto asIntruder = [&](const std::vector<std::string>& command) {
+        std::vector<std::string> arguments = {"-u", intruder, "--"};
+        arguments.insert(arguments.end(), command.begin(), command.end());
+        return Process::Run("/usr/sbin/runuser", arguments, 20000);
+    };
+
+    const std::string shared = fRoot / "shared-run";
+    ASSERT_EQ(0, chmod(fRoot.Path().c_str(), 0755));
+    ASSERT_EQ(0, mkdir(shared.c_str(), 0777));
+    ASSERT_EQ(0, chmod(shared.c_str(), 01777));
+    ASSERT_EQ(0, asIntruder({"mkdir", "-m", "0700", shared + "/be-applications"}));
+
+    const std::string tmpFolder = "/tmp/be-applications-" + std::to_string(getuid());
+    std::vector<std::pair<std::string, std::string>> cases = {{"runtime folder", shared}};
+    // Only a folder this test made is removed again, however the test ends.
+    struct Remover {
+        std::string path;
+        ~Remover() { if (!path.empty()) fs::remove_all(path); }
+    } tmpRemover;
+    if (!fs::exists(tmpFolder) && asIntruder({"mkdir", "-m", "0777", tmpFolder}) == 0) {
+        tmpRemover.path = tmpFolder;
+        cases.push_back({"/tmp", ""});
+    }
+
+    for (const auto& [where, runtime] : cases) {
+        SCOPED_TRACE(where);
+        if (runtime.empty())
+            unsetenv("XDG_RUNTIME_DIR");
+        else
+            setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
+        AvatarList("alice|A1B2\n");
+        Picture("alice", 20, 30, {1, 2, 3, 255});
+
+        Process first;
+        Start(first);
+        EXPECT_NE(std::string::npos, first.Stderr().find("is not a private folder of this user"))
+            << first.Stderr();
+        ASSERT_EQ(0, Send({"RFID", "_time:int32=57", "_tagstr=A1B2"}));
+        EXPECT_TRUE(first.WaitForStdout("ManageLogo end 'alice'\n", 10000)) << first.Stdout();
+
+        Process second;
+        ASSERT_TRUE(second.Start(fProgram));
+        ASSERT_TRUE(second.Wait(20000));
+        EXPECT_EQ("-VEK begin-\n", second.Stdout()) << "a single copy runs";
+        EXPECT_TRUE(first.WaitForStdout("VEKApp BMessage: what = AREL", 10000));
+
+        ASSERT_TRUE(first.Signal(SIGTERM));
+        ASSERT_TRUE(first.Wait(20000));
+        EXPECT_EQ(0, first.ExitCode());
+        EXPECT_NE(std::string::npos, first.Stdout().find("\n-VEK end-\n"));
+        EXPECT_EQ(BRect(100, 100, 410, 150), StoredFrame()) << "the frame is saved";
+    }
+    if (cases.size() == 1)
+        std::cout << "note: " << tmpFolder << " is in use; only the runtime folder was tried\n";
 }
 
 TEST_F(ProgramRunTest, ZetaBuildBehavesTheSame)

@@ -3,6 +3,9 @@
 #include <Node.h>
 #include <NodeInfo.h>
 
+#include <stdio.h>
+#include <sys/stat.h>
+
 class AvatarListTest : public WindowTest
 {
 protected:
@@ -111,7 +114,7 @@ TEST_F(AvatarListTest, FindsTheFirstEntryWhoseTagsHoldTheKey)
     EXPECT_EQ("alice", Look("FFEE")) << "a field may list several tags";
     EXPECT_EQ("alice", Look("1B2")) << "the first match wins";
     EXPECT_EQ("carol", Look("CR")) << "CR LF line ends still match";
-    EXPECT_EQ("alice", Look("")) << "an empty key matches the first entry";
+    EXPECT_EQ("none", Look("")) << "an empty key names nobody";
     EXPECT_EQ("none", Look("a1b2")) << "matching is case-sensitive";
 }
 
@@ -196,4 +199,89 @@ TEST_F(AvatarListTest, LookupBringsAMinimisedWindowBack)
     std::string trace = Trace([&] { fWindow->WorkWithAvaList(A_LOOK, (char*)"0001"); });
     fWindow->Unlock();
     EXPECT_EQ(std::string::npos, trace.find("Will Show")) << "a window on screen stays as it is";
+}
+
+TEST_F(AvatarListTest, PiecesDoNotDependOnHowTheFileIsRead)
+{
+    // Lines of many lengths, far more than one read of the list takes, so that
+    // pieces and lines straddle every boundary; what fgets() into a 256-byte
+    // buffer gives is what the entries must be.
+    std::string list;
+    unsigned seed = 7;
+    for (int i = 0; list.size() < 300000; i++) {
+        seed = seed * 1103515245 + 12345;
+        list += "n" + std::to_string(i) + "|" + std::string((seed >> 16) % 700, 't') + "\n";
+    }
+    WriteList(list);
+    Open();
+
+    std::string expected;
+    FILE* file = fopen(ListPath().c_str(), "r");
+    ASSERT_NE(nullptr, file);
+    char piece[256];
+    while (fgets(piece, sizeof(piece), file) != NULL) {
+        std::string text(piece);
+        if (text.size() < 9)
+            continue;
+        if (text.back() == '\n')
+            text.pop_back();
+        size_t bar = text.find('|');
+        expected += (bar == std::string::npos ? "|" + text : text) + "\n";
+    }
+    fclose(file);
+    EXPECT_EQ(expected, Entries());
+}
+
+TEST_F(AvatarListTest, OnlyARegularFileIsReadAsTheList)
+{
+    // A FIFO would block the window in open(), /dev/zero would never end.
+    ASSERT_EQ(0, mkfifo(ListPath().c_str(), 0600));
+    std::string trace = Open();
+    std::string said = "Avatar list '" + ListPath() + "' is no regular file: not read\n";
+    EXPECT_NE(std::string::npos, trace.find(said)) << trace;
+    EXPECT_EQ(std::string::npos, trace.find("Add: "));
+    EXPECT_EQ("none", Look("0001", &trace));
+    EXPECT_NE(std::string::npos, trace.find(said)) << trace;
+
+    fs::remove(ListPath());
+    fs::create_symlink("/dev/zero", ListPath());
+    EXPECT_EQ("none", Look("0001", &trace));
+    EXPECT_NE(std::string::npos, trace.find(said)) << trace;
+
+    fs::remove(ListPath());
+    fs::create_directory(ListPath());
+    EXPECT_EQ("none", Look("0001", &trace));
+    EXPECT_NE(std::string::npos, trace.find(said)) << trace;
+
+    fs::remove(ListPath());
+    WriteList("alice|0001\n");
+    fs::rename(ListPath(), ListPath() + ".real");
+    fs::create_symlink(ListPath() + ".real", ListPath());
+    EXPECT_EQ("alice", Look("0001", &trace)) << "a link to a regular file is read";
+    EXPECT_EQ(std::string::npos, trace.find("regular"));
+}
+
+TEST_F(AvatarListTest, ListsAreReadUpTo16MegabytesAndTheCutIsSaidOnce)
+{
+    const size_t bound = 16 * 1024 * 1024;
+    std::string list = "alice|0001\n";
+    const std::string filler = "#" + std::string(1022, '.') + "\n";
+    while (list.size() + filler.size() + 100 < bound)
+        list += filler;
+    std::string last = "bob|0002\n";
+    list += "#" + std::string(bound - list.size() - last.size() - 2, '.') + "\n" + last;
+    ASSERT_EQ(bound, list.size());
+    WriteList(list);
+    std::string trace = Open();
+    EXPECT_EQ("bob", Look("0002", &trace)) << "a list of exactly the bound is read whole";
+    EXPECT_EQ(std::string::npos, trace.find("longer than"));
+
+    WriteList(list + "carol|0003\n");
+    std::string said = "Avatar list '" + ListPath() +
+                       "' is longer than 16777216 bytes: the rest is not read\n";
+    EXPECT_EQ("none", Look("0003", &trace));
+    EXPECT_NE(std::string::npos, trace.find(said)) << trace.substr(0, 300);
+    EXPECT_EQ("alice", Look("0001", &trace));
+    EXPECT_EQ("none", Look("0003", &trace));
+    EXPECT_EQ(std::string::npos, trace.find(said)) << "said once";
 }

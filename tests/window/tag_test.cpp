@@ -95,7 +95,7 @@ TEST_F(TagTest, MissingAndMistypedFieldsReadAsEmpty)
     std::string trace = Send(&bare);
     EXPECT_EQ(" [0] <>\n", LogText());
     EXPECT_EQ(0u, trace.find("xinfos: 0\nModus: 4 | search: ''\n")) << trace;
-    EXPECT_NE(std::string::npos, trace.find("ManageLogo end 'alice'")) << "empty key, first entry";
+    EXPECT_NE(std::string::npos, trace.find("ManageLogo end 'none'")) << "an empty key names nobody";
 
     BMessage odd('RFID');
     odd.AddString("_time", "57");
@@ -107,8 +107,9 @@ TEST_F(TagTest, MissingAndMistypedFieldsReadAsEmpty)
     EXPECT_EQ(0u, trace.find("xinfos: 4\n"));
 
     BMessage single = TagEvent(8, "Z");
-    Send(&single);
+    trace = Send(&single);
     EXPECT_EQ(0u, LogText().find(" [8] <Z>\n"));
+    EXPECT_NE(std::string::npos, trace.find("ManageLogo end 'none'")) << trace;
 }
 
 TEST_F(TagTest, NullMessageDoesNothing)
