@@ -1,8 +1,8 @@
 // The serial EM4100 reader, with a pseudo-terminal standing in for the
-// reader's port behind a link of the kind udev makes (/dev/serial/by-id/...),
-// so that the port can go away and come back at the same path.
+// reader's port.
 
 #include "SerialSource.h"
+#include "reader/SerialLine.h"
 #include "reader/SourceRun.h"
 #include "support/ScratchDir.h"
 
@@ -10,74 +10,13 @@
 
 #include <gtest/gtest.h>
 
-#include <pty.h>
-#include <stdio.h>
-#include <termios.h>
-#include <unistd.h>
+#include <string.h>
 
 namespace
 {
 
-// A frame as an EM4100 module sends it, with the right checksum unless one
-// is given.
-std::string Frame(const std::string& tag, int checksum = -1, const char* end = "")
-{
-    if (checksum < 0) {
-        checksum = 0;
-        for (size_t i = 0; i + 1 < tag.size(); i += 2)
-            checksum ^= std::stoi(tag.substr(i, 2), nullptr, 16);
-    }
-    char sum[3];
-    snprintf(sum, sizeof(sum), "%02X", checksum);
-    return "\x02" + tag + sum + end + "\x03";
-}
-
-// The reader's end of the line.
-class FarEnd
-{
-public:
-    explicit FarEnd(std::string link) : fLink(std::move(link)) {}
-    ~FarEnd() { Unplug(); }
-
-    void Plug()
-    {
-        termios raw{};
-        cfmakeraw(&raw);
-        cfsetspeed(&raw, B9600);
-        char name[256];
-        ASSERT_EQ(openpty(&fMaster, &fSlave, name, &raw, nullptr), 0);
-        unlink(fLink.c_str());
-        ASSERT_EQ(symlink(name, fLink.c_str()), 0);
-    }
-
-    // As a USB-serial box that is pulled out: the line hangs up, the path goes.
-    void Unplug()
-    {
-        unlink(fLink.c_str());
-        for (int* fd : {&fMaster, &fSlave}) {
-            if (*fd >= 0)
-                close(*fd);
-            *fd = -1;
-        }
-    }
-
-    void Send(const std::string& bytes)
-    {
-        ASSERT_EQ(write(fMaster, bytes.data(), bytes.size()), ssize_t(bytes.size()));
-    }
-
-    termios Line() const
-    {
-        termios line{};
-        tcgetattr(fMaster, &line);
-        return line;
-    }
-
-private:
-    std::string fLink;
-    int fMaster = -1;
-    int fSlave = -1;
-};
+const std::string kStx = "\x02";
+const std::string kEtx = "\x03";
 
 class SerialTest : public testing::Test
 {
@@ -86,16 +25,18 @@ protected:
     {
         fSettings.name = "door";
         fSettings.path = fFolder / "ttyUSB-reader";
-        fReader.Plug();
+        ASSERT_TRUE(fReader.Plug());
     }
 
     // Waits until the source has the port open and set up: Check set it raw
     // at 9600 already, so a frame sent now is read once Run has it open.
     void WaitUntilOpen(SourceLog& sink)
     {
-        fReader.Send(Frame("0000000000"));
+        Send(Em4100Frame("0000000000"));
         ASSERT_TRUE(sink.WaitForTag("0000000000"));
     }
+
+    void Send(const std::string& bytes) { ASSERT_TRUE(fReader.Send(bytes)); }
 
     ScratchDir fFolder;
     FarEnd fReader{fFolder / "ttyUSB-reader"};
@@ -114,12 +55,12 @@ TEST_F(SerialTest, GoodFramesAreReadAndRepeatWhileTheCardIsHeld)
     // Held for five frames, then another card, then one in lower case with
     // CR LF, and the frames of a held card back to back in one write.
     for (int i = 0; i < 5; i++) {
-        fReader.Send(Frame("0A1B2C3D4E"));
+        Send(Em4100Frame("0A1B2C3D4E"));
         std::this_thread::sleep_for(std::chrono::milliseconds(60));
     }
-    fReader.Send(Frame("12345678AB", -1, "\r\n"));
-    fReader.Send(Frame("abcdef0123", -1, "\r\n") + "\r\n" + Frame("abcdef0123") +
-                 Frame("ABCDEF0123"));
+    Send(Em4100Frame("12345678AB", -1, "\r\n"));
+    Send(Em4100Frame("abcdef0123", -1, "\r\n") + "\r\n" + Em4100Frame("abcdef0123") +
+         Em4100Frame("ABCDEF0123"));
     ASSERT_TRUE(sink.WaitForTag("ABCDEF0123", 3));
 
     std::vector<std::string> tags;
@@ -149,27 +90,27 @@ TEST_F(SerialTest, BadFramesAndNoiseAreSkippedAndSaid)
     std::string noise(10000, '\0');
     for (size_t i = 0; i < noise.size(); i++)
         noise[i] = char(0x80 + i % 0x70);
-    fReader.Send(Frame("0A1B2C3D4E", 0x00));                 // bad checksum
-    fReader.Send(Frame("0A1B2C3D4G", 0x00));                 // not hex
-    fReader.Send("\x02" "0A1B2C\x03");                       // short
-    fReader.Send("\x02" "0A1B2C" + Frame("1111111111"));     // cut by the next frame
-    fReader.Send("\x02" + std::string(40, '7') + "\x03");    // far too long
-    fReader.Send(noise);
-    fReader.Send(Frame("2222222222"));
+    Send(Em4100Frame("0A1B2C3D4E", 0x00));             // bad checksum
+    Send(Em4100Frame("0A1B2C3D4G", 0x00));             // not hex
+    Send(kStx + "0A1B2C" + kEtx);                      // short
+    Send(kStx + "0A1B2C" + Em4100Frame("1111111111")); // cut by the next frame
+    Send(kStx + std::string(40, '7') + kEtx);          // far too long
+    Send(noise);
+    Send(Em4100Frame("2222222222"));
     ASSERT_TRUE(sink.WaitForTag("2222222222"));
 
     // Half a frame, then silence: the rest, when it comes, is no frame.
-    fReader.Send("\x02" "0A1B2");
+    Send(kStx + "0A1B2");
     std::this_thread::sleep_for(std::chrono::milliseconds(600));
-    fReader.Send("C3D4E" "00\x03");
-    fReader.Send(Frame("3333333333"));
+    Send("C3D4E00" + kEtx);
+    Send(Em4100Frame("3333333333"));
     ASSERT_TRUE(sink.WaitForTag("3333333333"));
 
     std::vector<std::string> tags;
     for (const TagRead& read : sink.Reads())
         tags.push_back(read.tag);
-    EXPECT_EQ(tags, (std::vector<std::string>{"0000000000", "1111111111", "2222222222",
-                                              "3333333333"}));
+    EXPECT_EQ(tags,
+              (std::vector<std::string>{"0000000000", "1111111111", "2222222222", "3333333333"}));
     std::vector<std::string> skips = sink.Skips();
     ASSERT_EQ(skips.size(), 8u) << testing::PrintToString(skips);
     EXPECT_NE(skips[0].find("bad checksum 00, the tag's bytes give 4E"), std::string::npos)
@@ -238,14 +179,13 @@ TEST_F(SerialTest, PortThatGoesAwayIsSaidOnceAndReopenedWhenItComesBack)
     WaitUntilOpen(sink);
 
     // Pulled out in the middle of a frame: the half frame is not a read.
-    fReader.Send(Frame("0A1B2C3D4E") + "\x02" "12345");
+    Send(Em4100Frame("0A1B2C3D4E") + kStx + "12345");
     ASSERT_TRUE(sink.WaitForTag("0A1B2C3D4E"));
     fReader.Unplug();
     ASSERT_TRUE(sink.WaitForLosses(1));
     EXPECT_EQ(sink.Losses()[0], "the port was hung up");
     ASSERT_EQ(sink.Skips().size(), 1u);
-    EXPECT_NE(sink.Skips()[0].find("\"12345\": cut off when the port went away"),
-              std::string::npos)
+    EXPECT_NE(sink.Skips()[0].find("\"12345\": cut off when the port went away"), std::string::npos)
         << sink.Skips()[0];
 
     // Away for a while: said once, however often it is tried.
@@ -253,17 +193,17 @@ TEST_F(SerialTest, PortThatGoesAwayIsSaidOnceAndReopenedWhenItComesBack)
     EXPECT_EQ(sink.Losses().size(), 1u);
     EXPECT_EQ(sink.Backs(), 0);
 
-    fReader.Plug();
+    ASSERT_TRUE(fReader.Plug());
     ASSERT_TRUE(sink.WaitForBacks(1));
-    fReader.Send(Frame("0A1B2C3D4E"));
+    Send(Em4100Frame("0A1B2C3D4E"));
     ASSERT_TRUE(sink.WaitForTag("0A1B2C3D4E", 2));
 
     // And once more, quickly.
     fReader.Unplug();
     ASSERT_TRUE(sink.WaitForLosses(2));
-    fReader.Plug();
+    ASSERT_TRUE(fReader.Plug());
     ASSERT_TRUE(sink.WaitForBacks(2));
-    fReader.Send(Frame("5555555555"));
+    Send(Em4100Frame("5555555555"));
     ASSERT_TRUE(sink.WaitForTag("5555555555"));
     EXPECT_EQ(sink.Reads().size(), 4u);
     EXPECT_EQ(sink.Skips().size(), 1u);

@@ -7,8 +7,6 @@
 
 #include <stdio.h>
 
-#include <set>
-
 namespace
 {
 
@@ -86,7 +84,8 @@ TEST_F(ReaderTest, SpellingAndMessageTextReachTheClient)
     EXPECT_NE(reader.Stdout().find(" door 04A1B2C3 \"Door open\"\n"), std::string::npos)
         << reader.Stdout();
     // A message event: four fields, the message picture and no lookup.
-    std::string message = "xinfos: 4\nimage: '" + Avatar("givecard2") + "'\nManageLogo end "
+    std::string message = "xinfos: 4\nimage: '" + Avatar("givecard2") +
+                          "'\nManageLogo end "
                           "'givecard2'\n";
     ASSERT_TRUE(client.WaitForStdout(message, 20000)) << client.Stdout();
     EXPECT_EQ(Looked(client.Stdout()).size(), 1u);
@@ -136,10 +135,16 @@ TEST_F(ReaderTest, AFullQueueKeepsTheNewestReads)
     Process client;
     Start(client);
     ASSERT_TRUE(client.WaitForStdout("search: '" + Tag(299).substr(1) + "'", 60000));
+    // The newest 256, but for the first read when the overflow came while it
+    // was being tried: the read in flight is kept and the next oldest goes.
+    std::vector<std::string> looked = Looked(client.Stdout());
     std::vector<std::string> expected;
-    for (int i = 44; i < 300; i++)
+    bool firstKept = !looked.empty() && looked.front() == Tag(0).substr(1);
+    if (firstKept)
+        expected.push_back(Tag(0).substr(1));
+    for (int i = firstKept ? 45 : 44; i < 300; i++)
         expected.push_back(Tag(i).substr(1));
-    EXPECT_EQ(Looked(client.Stdout()), expected);
+    EXPECT_EQ(looked, expected);
     EXPECT_TRUE(reader.WaitForStderr("vek-reader: 44 reads were not delivered to "
                                      "application/VEK_BeOS (44 dropped in all: 44 for room, 0 "
                                      "too old)\n",
@@ -179,14 +184,10 @@ TEST_F(ReaderTest, AClientKilledDuringABurstGetsTheRestWhenItIsBack)
         << second.Stdout() << reader.Stderr();
     std::vector<std::string> after = Looked(second.Stdout());
 
-    // Each read at most once, in order; only reads that the first client had
-    // taken when it was killed can be missing.
-    std::vector<std::string> all = before;
-    all.insert(all.end(), after.begin(), after.end());
-    std::set<std::string> unique(all.begin(), all.end());
-    EXPECT_EQ(unique.size(), all.size());
-    EXPECT_TRUE(std::is_sorted(all.begin(), all.end()));
-    EXPECT_LE(kReads - all.size(), 3u) << "missing " << kReads - all.size();
+    std::vector<std::string> sent;
+    for (int i = 0; i < kReads; i++)
+        sent.push_back(Tag(i).substr(1));
+    ExpectOnlyTakenReadsLost(sent, before, after);
     EXPECT_TRUE(reader.WaitForStderr("application/VEK_BeOS takes reads again", 1000))
         << reader.Stderr();
 
@@ -216,11 +217,11 @@ TEST_F(ReaderTest, TheQueueDropsTheOldestAndWhatWaitedTooLong)
 
     Process client;
     Start(client);
-    ASSERT_TRUE(WaitUntil([&] { return delivery.GetCounts().delivered == 4; }))
-        << client.Stdout();
+    ASSERT_TRUE(WaitUntil([&] { return delivery.GetCounts().delivered == 4; })) << client.Stdout();
     ASSERT_TRUE(client.WaitForStdout("search: '" + Tag(8).substr(1) + "'", 20000));
-    EXPECT_EQ(Looked(client.Stdout()), (std::vector<std::string>{Tag(5).substr(1), Tag(6).substr(1),
-                                                                 Tag(7).substr(1), Tag(8).substr(1)}));
+    EXPECT_EQ(Looked(client.Stdout()),
+              (std::vector<std::string>{Tag(5).substr(1), Tag(6).substr(1), Tag(7).substr(1),
+                                        Tag(8).substr(1)}));
     delivery.Stop(std::chrono::milliseconds(0));
     Quit(client);
 }
