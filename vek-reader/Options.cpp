@@ -94,6 +94,60 @@ bool ParseInt(const std::string& text, long lowest, long highest, long* value)
     return true;
 }
 
+// value as a whole number from lowest to highest; otherwise why says that
+// the key's value is not what.
+bool SetNumber(const std::string& key, const std::string& text, long lowest, long highest,
+               const char* what, long* value, std::string* why)
+{
+    if (ParseInt(text, lowest, highest, value))
+        return true;
+    *why = key + " \"" + text + "\" is not " + what;
+    return false;
+}
+
+template <typename Value> struct Choice {
+    const char* name;
+    Value value;
+};
+
+// value as the choice that text names; otherwise why lists the choices.
+template <typename Value, size_t N>
+bool Choose(const std::string& key, const std::string& text, const Choice<Value> (&choices)[N],
+            Value* value, std::string* why)
+{
+    std::string names;
+    for (size_t i = 0; i < N; i++) {
+        if (text == choices[i].name) {
+            *value = choices[i].value;
+            return true;
+        }
+        names += std::string(i == 0 ? "" : i + 1 < N ? ", " : " or ") + choices[i].name;
+    }
+    *why = key + " \"" + text + "\" is not " + names;
+    return false;
+}
+
+// The options that name a reader, and the setting that their value gives it
+// (none: the option takes no value).
+struct ReaderOption {
+    const char* option;
+    const char* setting;
+};
+
+const ReaderOption kReaderOptions[] = {
+    {"stdin", nullptr}, {"pcsc", nullptr},   {"lines", "path"},
+    {"serial", "path"}, {"wedge", "device"}, {"mqtt", "broker"},
+};
+
+const ReaderOption* FindReaderOption(const std::string& key)
+{
+    for (const ReaderOption& option : kReaderOptions) {
+        if (key == option.option)
+            return &option;
+    }
+    return nullptr;
+}
+
 bool ParseBool(const std::string& text, bool* value)
 {
     if (text == "yes" || text == "true" || text == "on" || text == "1") {
@@ -132,33 +186,23 @@ bool SetGlobal(ServiceOptions* options, const std::string& key, const std::strin
         }
         options->target = value;
     } else if (key == "time") {
-        if (value == "clock") {
-            options->time = TimeStamp::kClock;
-        } else if (value == "epoch") {
-            options->time = TimeStamp::kEpoch;
-        } else if (value == "counter") {
-            options->time = TimeStamp::kCounter;
-        } else {
-            *why = "time \"" + value + "\" is not clock, epoch or counter";
-            return false;
-        }
+        static const Choice<TimeStamp> kTimes[] = {
+            {"clock", TimeStamp::kClock},
+            {"epoch", TimeStamp::kEpoch},
+            {"counter", TimeStamp::kCounter},
+        };
+        return Choose(key, value, kTimes, &options->time, why);
     } else if (key == "spelling") {
-        if (value == "hex") {
-            options->spelling = Spelling::kHex;
-        } else if (value == "decimal") {
-            options->spelling = Spelling::kDecimal;
-        } else if (value == "reversed") {
-            options->spelling = Spelling::kReversed;
-        } else {
-            *why = "spelling \"" + value + "\" is not hex, decimal or reversed";
-            return false;
-        }
+        static const Choice<Spelling> kSpellings[] = {
+            {"hex", Spelling::kHex},
+            {"decimal", Spelling::kDecimal},
+            {"reversed", Spelling::kReversed},
+        };
+        return Choose(key, value, kSpellings, &options->spelling, why);
     } else if (key == "hold") {
         long ms;
-        if (!ParseInt(value, 0, 60000, &ms)) {
-            *why = "hold \"" + value + "\" is not a time in milliseconds (0 to 60000)";
+        if (!SetNumber(key, value, 0, 60000, "a time in milliseconds (0 to 60000)", &ms, why))
             return false;
-        }
         options->hold = std::chrono::milliseconds(ms);
     }
     return true;
@@ -246,10 +290,8 @@ bool SetReader(ReaderOptions* reader, const std::string& key, const std::string&
             reader->serial.path = value;
         } else if (key == "baud") {
             long baud;
-            if (!ParseInt(value, 50, 4000000, &baud)) {
-                *why = "baud \"" + value + "\" is not a serial speed";
+            if (!SetNumber(key, value, 50, 4000000, "a serial speed", &baud, why))
                 return false;
-            }
             reader->serial.baud = baud;
         } else if (key == "format") {
             if (!SetFormat(&reader->serial, value)) {
@@ -285,10 +327,8 @@ bool SetReader(ReaderOptions* reader, const std::string& key, const std::string&
             reader->mqtt.host = value;
         } else if (key == "port") {
             long port;
-            if (!ParseInt(value, 1, 65535, &port)) {
-                *why = "port \"" + value + "\" is not a port number (1 to 65535)";
+            if (!SetNumber(key, value, 1, 65535, "a port number (1 to 65535)", &port, why))
                 return false;
-            }
             reader->mqtt.port = port;
         } else if (key == "topic") {
             reader->mqtt.topic = value;
@@ -308,22 +348,17 @@ bool SetReader(ReaderOptions* reader, const std::string& key, const std::string&
     return notFor();
 }
 
-bool KindOf(const std::string& type, ReaderOptions* reader)
+bool KindOf(const std::string& type, ReaderOptions* reader, std::string* why)
 {
-    struct Known {
-        const char* type;
-        ReaderKind kind;
+    static const Choice<ReaderKind> kKinds[] = {
+        {"stdin", ReaderKind::kLines},   {"lines", ReaderKind::kLines},
+        {"serial", ReaderKind::kSerial}, {"wedge", ReaderKind::kWedge},
+        {"pcsc", ReaderKind::kPcsc},     {"mqtt", ReaderKind::kMqtt},
     };
-    for (Known known : {Known{"stdin", ReaderKind::kLines}, Known{"lines", ReaderKind::kLines},
-                        Known{"serial", ReaderKind::kSerial}, Known{"wedge", ReaderKind::kWedge},
-                        Known{"pcsc", ReaderKind::kPcsc}, Known{"mqtt", ReaderKind::kMqtt}}) {
-        if (type == known.type) {
-            reader->kind = known.kind;
-            reader->lines.path = type == "stdin" ? "-" : "";
-            return true;
-        }
-    }
-    return false;
+    if (!Choose("type", type, kKinds, &reader->kind, why))
+        return false;
+    reader->lines.path = type == "stdin" ? "-" : "";
+    return true;
 }
 
 std::string DefaultName(const ReaderOptions& reader)
@@ -504,9 +539,9 @@ bool ParseConfig(const std::string& text, const std::string& file, ServiceOption
             *error = file + ":" + std::to_string(section.line) + ": [reader] without a type";
             return false;
         }
-        if (!KindOf(type->value, &reader)) {
-            *error = file + ":" + std::to_string(type->line) + ": type \"" + type->value +
-                     "\" is not stdin, lines, serial, wedge, pcsc or mqtt";
+        std::string why;
+        if (!KindOf(type->value, &reader, &why)) {
+            *error = file + ":" + std::to_string(type->line) + ": " + why;
             return false;
         }
         for (const Setting& setting : section.settings) {
@@ -558,11 +593,13 @@ ParseResult LoadOptions(int argc, const char* const* argv, ServiceOptions* optio
             hasValue = true;
         }
 
-        bool flag = key == "stdin" || key == "pcsc" || key == "no-grab" || key == "no-config";
+        const ReaderOption* readerOption = FindReaderOption(key);
+        bool flag = key == "no-grab" || key == "no-config" ||
+                    (readerOption != nullptr && readerOption->setting == nullptr);
         if (flag && hasValue)
             return fail("--" + key + " takes no value");
-        bool known = flag || key == "config" || key == "lines" || key == "serial" ||
-                     key == "wedge" || key == "mqtt" || IsGlobalKey(key) || IsReaderKey(key);
+        bool known = flag || key == "config" || readerOption != nullptr || IsGlobalKey(key) ||
+                     IsReaderKey(key);
         if (!known)
             return fail("unknown option --" + key + "; see --help");
         if (!flag && !hasValue) {
@@ -576,17 +613,11 @@ ParseResult LoadOptions(int argc, const char* const* argv, ServiceOptions* optio
             noConfig = true;
         } else if (key == "config") {
             config = value;
-        } else if (key == "stdin" || key == "pcsc" || key == "lines" || key == "serial" ||
-                   key == "wedge" || key == "mqtt") {
+        } else if (readerOption != nullptr) {
             ReaderOptions reader;
-            KindOf(key, &reader);
-            if (key == "lines" && !SetReader(&reader, "path", value, &why))
-                return fail(why);
-            if (key == "serial" && !SetReader(&reader, "path", value, &why))
-                return fail(why);
-            if (key == "wedge" && !SetReader(&reader, "device", value, &why))
-                return fail(why);
-            if (key == "mqtt" && !SetReader(&reader, "broker", value, &why))
+            KindOf(key, &reader, &why);
+            if (readerOption->setting != nullptr &&
+                !SetReader(&reader, readerOption->setting, value, &why))
                 return fail(why);
             readers.push_back(reader);
         } else if (IsGlobalKey(key)) {
@@ -600,8 +631,10 @@ ParseResult LoadOptions(int argc, const char* const* argv, ServiceOptions* optio
                 value = "no";
             }
             if (readers.empty())
-                return fail("--" + key + " sets the reader before it; give the reader first "
-                            "(--serial PATH --" + key + " …)");
+                return fail("--" + key +
+                            " sets the reader before it; give the reader first "
+                            "(--serial PATH --" +
+                            key + " …)");
             if (!SetReader(&readers.back(), key, value, &why))
                 return fail(why);
         }
