@@ -1,7 +1,7 @@
 #include "SerialSource.h"
 
-#include "BackOff.h"
 #include "Em4100.h"
+#include "KeepReading.h"
 
 #include <Errors.h>
 
@@ -15,8 +15,6 @@
 namespace
 {
 
-// poll waits no longer than this, so that Run sees stop soon.
-constexpr int kPollMs = 100;
 // Polls without a byte after which a frame begun counts as broken: far longer
 // than the pause between two bytes of a frame, even at 1200 baud behind a
 // USB-serial adapter's latency timer.
@@ -120,23 +118,14 @@ public:
     // (returns why).
     std::string Read(Em4100Decoder& decoder, const std::atomic<bool>& stop)
     {
-        int silent = 0;
-        while (!stop) {
-            pollfd wait = {fFd, POLLIN, 0};
-            int ready = poll(&wait, 1, kPollMs);
-            if (ready < 0) {
-                if (errno == EINTR)
-                    continue;
+        for (;;) {
+            int events = WaitForInput(fFd, kSilentPolls, decoder, stop);
+            if (events == 0)
+                return "";
+            if (events < 0)
                 return std::string("cannot wait for the port: ") + strerror(errno);
-            }
-            if (ready == 0) {
-                if (++silent == kSilentPolls)
-                    decoder.Idle();
-                continue;
-            }
-            silent = 0;
             // Bytes that came before a hangup are read first.
-            if (wait.revents & POLLIN) {
+            if (events & POLLIN) {
                 uint8_t bytes[512];
                 ssize_t count = read(fFd, bytes, sizeof(bytes));
                 if (count > 0) {
@@ -149,11 +138,10 @@ public:
                     continue;
                 return std::string("cannot read: ") + strerror(errno);
             }
-            if (wait.revents & POLLHUP)
+            if (events & POLLHUP)
                 return "the port was hung up";
             return "the port failed";
         }
-        return "";
     }
 
 private:
@@ -192,23 +180,8 @@ void SerialSource::Run(TagSink& sink, const std::atomic<bool>& stop)
         return;
     }
     Em4100Decoder decoder(fSettings.name, sink);
-    BackOff backOff;
-    bool lost = false;
-    while (!stop) {
-        Port port;
-        if (port.Open(fSettings, &why)) {
-            if (lost)
-                sink.Back(fSettings.name);
-            lost = false;
-            backOff.Reset();
-            why = port.Read(decoder, stop);
-            if (why.empty())
-                return;
-            decoder.Cut();
-        }
-        if (!lost)
-            sink.Lost(fSettings.name, why);
-        lost = true;
-        backOff.Wait(stop);
-    }
+    KeepReading<Port>(
+        fSettings.name, sink, stop, decoder,
+        [this](Port& port, std::string* why) { return port.Open(fSettings, why); },
+        [&](Port& port) { return port.Read(decoder, stop); });
 }

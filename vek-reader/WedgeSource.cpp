@@ -1,6 +1,6 @@
 #include "WedgeSource.h"
 
-#include "BackOff.h"
+#include "KeepReading.h"
 #include "WedgeDecoder.h"
 
 #include <Errors.h>
@@ -22,8 +22,6 @@
 namespace
 {
 
-// poll waits no longer than this, so that Run sees stop soon.
-constexpr int kPollMs = 100;
 // Polls without a key after which a line begun counts as ended without
 // Enter: a reader types a whole line within a small part of this.
 constexpr int kSilentPolls = 10;
@@ -170,22 +168,13 @@ bool Open(const WedgeSettings& settings, Device* device, std::string* why)
 // (returns why).
 std::string ReadKeys(const Device& device, WedgeDecoder& decoder, const std::atomic<bool>& stop)
 {
-    int silent = 0;
-    while (!stop) {
-        pollfd wait = {device.Fd(), POLLIN, 0};
-        int ready = poll(&wait, 1, kPollMs);
-        if (ready < 0) {
-            if (errno == EINTR)
-                continue;
+    for (;;) {
+        int events = WaitForInput(device.Fd(), kSilentPolls, decoder, stop);
+        if (events == 0)
+            return "";
+        if (events < 0)
             return std::string("cannot wait for the device: ") + strerror(errno);
-        }
-        if (ready == 0) {
-            if (++silent == kSilentPolls)
-                decoder.Idle();
-            continue;
-        }
-        silent = 0;
-        if (wait.revents & POLLIN) {
+        if (events & POLLIN) {
             ssize_t count = decoder.ReadFrom(device.Fd());
             if (count > 0 || (count < 0 && (errno == EAGAIN || errno == EINTR)))
                 continue;
@@ -194,7 +183,6 @@ std::string ReadKeys(const Device& device, WedgeDecoder& decoder, const std::ato
         }
         return "the device was removed";
     }
-    return "";
 }
 
 } // namespace
@@ -222,24 +210,8 @@ status_t WedgeSource::Check(std::string* error)
 void WedgeSource::Run(TagSink& sink, const std::atomic<bool>& stop)
 {
     WedgeDecoder decoder(fSettings.name, sink);
-    BackOff backOff;
-    bool lost = false;
-    std::string why;
-    while (!stop) {
-        Device device;
-        if (Open(fSettings, &device, &why)) {
-            if (lost)
-                sink.Back(fSettings.name);
-            lost = false;
-            backOff.Reset();
-            why = ReadKeys(device, decoder, stop);
-            if (why.empty())
-                return;
-            decoder.Cut();
-        }
-        if (!lost)
-            sink.Lost(fSettings.name, why);
-        lost = true;
-        backOff.Wait(stop);
-    }
+    KeepReading<Device>(
+        fSettings.name, sink, stop, decoder,
+        [this](Device& device, std::string* why) { return Open(fSettings, &device, why); },
+        [&](Device& device) { return ReadKeys(device, decoder, stop); });
 }
