@@ -17,6 +17,21 @@ namespace
 // a big size costs nothing.
 constexpr size_t kFirstBodyChunk = 64 * 1024;
 
+// What the socket has now, up to size bytes; interrupted calls are retried.
+ssize_t ReceiveNow(int socket, void* into, size_t size)
+{
+    ssize_t got;
+    do
+        got = recv(socket, into, size, MSG_DONTWAIT);
+    while (got < 0 && errno == EINTR);
+    return got;
+}
+
+bool NothingYet()
+{
+    return errno == EAGAIN || errno == EWOULDBLOCK;
+}
+
 } // namespace
 
 status_t MessageFrame::Encode(const BMessage& message, Header header, std::vector<char>* frame)
@@ -47,17 +62,12 @@ MessageFrame::ReadResult FrameReader::Read(int socket, MessageFrame::Header* hea
 {
     using Result = MessageFrame::ReadResult;
     while (fHeaderGot < sizeof(fHeader)) {
-        ssize_t got = recv(socket, (char*)&fHeader + fHeaderGot, sizeof(fHeader) - fHeaderGot,
-                           MSG_DONTWAIT);
+        ssize_t got =
+            ReceiveNow(socket, (char*)&fHeader + fHeaderGot, sizeof(fHeader) - fHeaderGot);
         if (got == 0)
             return fHeaderGot == 0 ? Result::kEnd : Fail(reason, "truncated header");
-        if (got < 0) {
-            if (errno == EINTR)
-                continue;
-            if (errno == EAGAIN || errno == EWOULDBLOCK)
-                return Result::kPending;
-            return Result::kFailed;
-        }
+        if (got < 0)
+            return NothingYet() ? Result::kPending : Result::kFailed;
         fHeaderGot += (size_t)got;
         if (fHeaderGot < sizeof(fHeader))
             continue;
@@ -72,16 +82,11 @@ MessageFrame::ReadResult FrameReader::Read(int socket, MessageFrame::Header* hea
     while (fBodyGot < fHeader.size) {
         if (fBodyGot == fBody.size())
             fBody.resize(std::min<size_t>(fHeader.size, fBody.size() * 2));
-        ssize_t got = recv(socket, fBody.data() + fBodyGot, fBody.size() - fBodyGot, MSG_DONTWAIT);
+        ssize_t got = ReceiveNow(socket, fBody.data() + fBodyGot, fBody.size() - fBodyGot);
         if (got == 0)
             return Fail(reason, "truncated message");
-        if (got < 0) {
-            if (errno == EINTR)
-                continue;
-            if (errno == EAGAIN || errno == EWOULDBLOCK)
-                return Result::kPending;
-            return Result::kFailed;
-        }
+        if (got < 0)
+            return NothingYet() ? Result::kPending : Result::kFailed;
         fBodyGot += (size_t)got;
     }
     auto unflattened = std::make_unique<BMessage>();

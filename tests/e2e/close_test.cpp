@@ -1,53 +1,15 @@
 // Closing the real program's window by its close box (openbox's Close on a
 // real X display), also in the middle of a burst of tag events.
 
-#include "ProgramHarness.h"
-#include "support/XServer.h"
+#include "XProgramHarness.h"
 
 #include <memory>
 #include <thread>
 
-class CloseTest : public ProgramTest
+class CloseTest : public XProgramTest
 {
 protected:
-    void SetUp() override
-    {
-        if (!Have("Xvfb") || !Have("xdotool") || !Have("openbox"))
-            GTEST_SKIP() << "Xvfb, xdotool or openbox missing";
-        ProgramTest::SetUp();
-        ASSERT_TRUE(fServer.Start()) << fServer.Error();
-        setenv("DISPLAY", fServer.Display().c_str(), 1);
-        setenv("BE_DISPLAY", "sdl", 1);
-    }
-
-    void TearDown() override
-    {
-        fServer.Stop();
-        unsetenv("DISPLAY");
-    }
-
-    static bool Have(const char* program)
-    {
-        return Process::Run("/bin/sh", {"-c", std::string("command -v ") + program}, 5000) == 0;
-    }
-
-    static std::string Run(const std::string& command)
-    {
-        std::string out;
-        Process::Run("/bin/sh", {"-c", command}, 10000, &out);
-        return out;
-    }
-
-    static std::string FindWindow()
-    {
-        for (int i = 0; i < 100; i++) {
-            std::string id = Run("xdotool search --onlyvisible --name '^Pictoslate$' | head -n 1");
-            if (!id.empty())
-                return id.substr(0, id.find('\n'));
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        }
-        return "";
-    }
+    void SetUp() override { StartDisplay({"Xvfb", "xdotool", "openbox"}); }
 
     // The window manager's Close, as the close box gives it.
     static void PressCloseBox(const std::string& id)
@@ -58,12 +20,10 @@ protected:
     static void ExpectCleanEnd(Process& program)
     {
         EXPECT_TRUE(program.Exited());
-        EXPECT_EQ(0, program.ExitCode()) << program.Stderr();
+        EXPECT_EQ(0, program.ExitCode()) << "signal " << program.TermSignal() << ": " << program.Stderr();
         std::string out = program.Stdout();
         EXPECT_EQ(out.size() - 11, out.rfind("\n-VEK end-\n")) << out.substr(out.size() > 300 ? out.size() - 300 : 0);
     }
-
-    XServer fServer;
 };
 
 TEST_F(CloseTest, ClosingTheWindowEndsEitherBuildAndStoresTheFrame)

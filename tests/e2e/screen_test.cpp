@@ -1,8 +1,7 @@
 // The program on a real X display (Xvfb with a window manager), through the
 // SDL backend, seen as a user sees it.
 
-#include "ProgramHarness.h"
-#include "support/XServer.h"
+#include "XProgramHarness.h"
 
 #include <png.h>
 
@@ -11,11 +10,6 @@
 
 namespace
 {
-
-bool Have(const char* program)
-{
-    return Process::Run("/bin/sh", {"-c", std::string("command -v ") + program}, 5000) == 0;
-}
 
 struct Geometry {
     int x = -1, y = -1, width = -1, height = -1;
@@ -33,42 +27,10 @@ struct Screenshot {
 
 } // namespace
 
-class ScreenTest : public ProgramTest
+class ScreenTest : public XProgramTest
 {
 protected:
-    void SetUp() override
-    {
-        if (!Have("Xvfb") || !Have("xdotool") || !Have("xwininfo") || !Have("import"))
-            GTEST_SKIP() << "Xvfb, xdotool, xwininfo or ImageMagick missing";
-        ProgramTest::SetUp();
-        ASSERT_TRUE(fServer.Start()) << fServer.Error();
-        setenv("DISPLAY", fServer.Display().c_str(), 1);
-        setenv("BE_DISPLAY", "sdl", 1);
-    }
-
-    void TearDown() override
-    {
-        fServer.Stop();
-        unsetenv("DISPLAY");
-    }
-
-    static std::string Run(const std::string& command)
-    {
-        std::string out;
-        Process::Run("/bin/sh", {"-c", command}, 10000, &out);
-        return out;
-    }
-
-    std::string FindWindow()
-    {
-        for (int i = 0; i < 100; i++) {
-            std::string id = Run("xdotool search --onlyvisible --name '^Pictoslate$' | head -n 1");
-            if (!id.empty())
-                return id.substr(0, id.find('\n'));
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        }
-        return "";
-    }
+    void SetUp() override { StartDisplay({"Xvfb", "xdotool", "xwininfo", "import"}); }
 
     static Geometry Where(const std::string& id)
     {
@@ -119,7 +81,6 @@ protected:
         return g;
     }
 
-    XServer fServer;
 };
 
 static void ExpectColor(const TestPictures::Color& expected, const TestPictures::Color& seen,
