@@ -16,6 +16,7 @@
 #include "app/PulseTimer.h"
 #include "app/RemoteLinks.h"
 
+#include <algorithm>
 #include <set>
 #include <string>
 #include <vector>
@@ -44,6 +45,8 @@ namespace
 {
 
 constexpr bigtime_t kHandOverTimeout = 5000000;
+// How long a window that quit itself may take to be deleted.
+constexpr bigtime_t kWindowEndTimeout = 5000000;
 
 // Standard input, output and error are open, if only on /dev/null, so that
 // no socket of ours gets their numbers and receives what is printed.
@@ -140,6 +143,17 @@ BApplication::~BApplication()
     fPort->Close();
     fServices.reset();
     QuitAllWindows(false);
+    // A window that quit itself is deleted by its own thread, which may still
+    // be at it; the process must not end under it.
+    std::vector<std::shared_ptr<LooperState>> ending;
+    {
+        std::lock_guard<std::mutex> guard(fWindowsLock);
+        ending.swap(fEndingWindowLoops);
+    }
+    for (const auto& loop : ending) {
+        if (!loop->WaitUntilFinished(kWindowEndTimeout))
+            fprintf(stderr, "BApplication: a window's thread did not end\n");
+    }
     if (be_app == this) {
         be_app = NULL;
         be_app_messenger = BMessenger();
@@ -364,7 +378,17 @@ void BApplication::_RegisterWindow(BLooper* window)
 
 void BApplication::_UnregisterWindow(BLooper* window)
 {
+    std::shared_ptr<LooperState> loop = LooperRegistry::Default().StateOf(window);
     std::lock_guard<std::mutex> guard(fWindowsLock);
+    if (loop != nullptr && loop->LoopThread() == find_thread(NULL)) {
+        auto finished = [](const std::shared_ptr<LooperState>& other) {
+            return other->IsFinished();
+        };
+        fEndingWindowLoops.erase(std::remove_if(fEndingWindowLoops.begin(),
+                                                fEndingWindowLoops.end(), finished),
+                                 fEndingWindowLoops.end());
+        fEndingWindowLoops.push_back(loop);
+    }
     for (auto it = fWindows.begin(); it != fWindows.end(); ++it) {
         if (*it == window) {
             fWindows.erase(it);

@@ -121,4 +121,17 @@ void LooperState::WaitUntilFinished()
     fChanged.wait(guard, [this] { return fFinished; });
 }
 
+bool LooperState::WaitUntilFinished(bigtime_t timeout)
+{
+    std::unique_lock<std::mutex> guard(fMutex);
+    return fChanged.wait_for(guard, std::chrono::microseconds(timeout),
+                             [this] { return fFinished; });
+}
+
+bool LooperState::IsFinished() const
+{
+    std::lock_guard<std::mutex> guard(fMutex);
+    return fFinished;
+}
+
 } // namespace BPrivate

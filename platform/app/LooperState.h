@@ -37,6 +37,9 @@ public:
     // Called by the looper's thread after it deleted the looper.
     void MarkFinished();
     void WaitUntilFinished();
+    // False when the loop had not finished within the timeout.
+    bool WaitUntilFinished(bigtime_t timeout);
+    bool IsFinished() const;
 
 private:
     mutable std::mutex fMutex;

@@ -19,6 +19,7 @@ class BWindow;
 
 namespace BPrivate
 {
+class LooperState;
 class AppServices;
 class PulseTimer;
 } // namespace BPrivate
@@ -85,6 +86,9 @@ private:
     std::atomic<bool> fPulsePending{false};
     mutable std::mutex fWindowsLock;
     std::vector<BLooper*> fWindows;
+    // Loops of windows that quit on their own thread and may still be deleting
+    // them; the application waits for them before it goes.
+    std::vector<std::shared_ptr<BPrivate::LooperState>> fEndingWindowLoops;
     status_t fInitError = B_OK;
     uint32 fLaunchFlags = B_MULTIPLE_LAUNCH;
     bool fReadyToRunCalled = false;
