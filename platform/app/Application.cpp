@@ -263,7 +263,7 @@ status_t BApplication::Register(const std::vector<std::string>& arguments)
             message->fSourceRemote = true;
             message->fReplyTo.SetTo(header.replyPort, header.replyToken, header.replyTeam, false);
             return LooperRegistry::Default().Deliver(header.targetPort, std::move(message), 0,
-                                                     roomSignal);
+                                                     roomSignal, header.size);
         },
         [this] { PostQuitRequest(); });
     if (status != B_OK)

@@ -115,7 +115,7 @@ BLooper* LooperRegistry::LooperForThread(thread_id thread) const
 }
 
 status_t LooperRegistry::Deliver(port_id id, std::unique_ptr<BMessage>&& message, bigtime_t timeout,
-                                 const std::shared_ptr<EventSignal>& roomSignal)
+                                 const std::shared_ptr<EventSignal>& roomSignal, size_t bytes)
 {
     if (message == nullptr)
         return B_BAD_VALUE;
@@ -133,7 +133,8 @@ status_t LooperRegistry::Deliver(port_id id, std::unique_ptr<BMessage>&& message
     bool looperWouldWaitForUs =
         state != nullptr && (state->LoopThread() == self || state->Owner() == self);
     bool isQuit = message->what == B_QUIT_REQUESTED || message->what == _QUIT_;
-    return port->Post(std::move(message), timeout, looperWouldWaitForUs || isQuit, roomSignal);
+    return port->Post(std::move(message), timeout, looperWouldWaitForUs || isQuit, roomSignal,
+                      bytes);
 }
 
 int32 LooperRegistry::AddHandler(BHandler* handler)

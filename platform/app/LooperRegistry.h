@@ -56,9 +56,9 @@ public:
     // while the thread that holds a window's lock asks the application to quit
     // and the application's thread waits for that lock. B_BAD_PORT_ID when
     // there is no such port. The message is taken only on success. roomSignal
-    // as for MessagePort::Post.
+    // and bytes as for MessagePort::Post.
     status_t Deliver(port_id port, std::unique_ptr<BMessage>&& message, bigtime_t timeout,
-                     const std::shared_ptr<EventSignal>& roomSignal = nullptr);
+                     const std::shared_ptr<EventSignal>& roomSignal = nullptr, size_t bytes = 0);
 
     int32 AddHandler(BHandler* handler);
     void RemoveHandler(int32 token);

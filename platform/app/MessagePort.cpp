@@ -31,14 +31,22 @@ MessagePort::MessagePort(port_id id, int32 capacity)
 {
 }
 
+bool MessagePort::HasRoomFor(size_t bytes) const
+{
+    if ((int32)fQueue.size() >= fCapacity)
+        return false;
+    return bytes == 0 || fQueue.empty() || fQueuedBytes + bytes <= kQueuedBytesBound;
+}
+
 status_t MessagePort::Post(std::unique_ptr<BMessage>&& message, bigtime_t timeout,
-                           bool mayExceedCapacity, const std::shared_ptr<EventSignal>& roomSignal)
+                           bool mayExceedCapacity, const std::shared_ptr<EventSignal>& roomSignal,
+                           size_t bytes)
 {
     if (message == nullptr)
         return B_BAD_VALUE;
     std::unique_lock<std::mutex> guard(fMutex);
     if (!mayExceedCapacity) {
-        auto room = [this] { return fClosed || (int32)fQueue.size() < fCapacity; };
+        auto room = [this, bytes] { return fClosed || HasRoomFor(bytes); };
         if (!WaitFor(fNotFull, guard, timeout, room)) {
             if (roomSignal != nullptr &&
                 std::find(fRoomWaiters.begin(), fRoomWaiters.end(), roomSignal) ==
@@ -49,7 +57,8 @@ status_t MessagePort::Post(std::unique_ptr<BMessage>&& message, bigtime_t timeou
     }
     if (fClosed)
         return B_BAD_PORT_ID;
-    fQueue.push_back(std::move(message));
+    fQueue.push_back({std::move(message), bytes});
+    fQueuedBytes += bytes;
     fNotEmpty.notify_one();
     return B_OK;
 }
@@ -61,12 +70,14 @@ std::unique_ptr<BMessage> MessagePort::Take(bigtime_t timeout)
         return nullptr;
     if (fClosed || fQueue.empty())
         return nullptr;
-    std::unique_ptr<BMessage> message = std::move(fQueue.front());
+    std::unique_ptr<BMessage> message = std::move(fQueue.front().message);
+    fQueuedBytes -= fQueue.front().bytes;
     fQueue.pop_front();
     fNotFull.notify_one();
     // Waiters that cannot block are woken in batches, once a quarter of the
     // port is free, rather than for every message taken.
-    if (!fRoomWaiters.empty() && (int32)fQueue.size() <= fCapacity - (fCapacity + 3) / 4) {
+    if (!fRoomWaiters.empty() && (int32)fQueue.size() <= fCapacity - (fCapacity + 3) / 4 &&
+        fQueuedBytes <= kQueuedBytesBound - kQueuedBytesBound / 4) {
         for (const auto& waiter : fRoomWaiters)
             waiter->Raise();
         fRoomWaiters.clear();
@@ -85,6 +96,7 @@ void MessagePort::Close()
     std::lock_guard<std::mutex> guard(fMutex);
     fClosed = true;
     fQueue.clear();
+    fQueuedBytes = 0;
     fNotEmpty.notify_all();
     fNotFull.notify_all();
     for (const auto& waiter : fRoomWaiters)

@@ -31,10 +31,14 @@ public:
     // posters that the looper would otherwise wait for. The message is taken
     // only on success, so that the caller may try again. A poster that must
     // not wait passes roomSignal with timeout 0: when the port is full, the
-    // signal is raised once the port has room again (or is closed).
+    // signal is raised once the port has room again (or is closed). bytes is
+    // the size of a message that came from another process: those may hold
+    // no more than kQueuedBytesBound together, beyond the oldest one.
     status_t Post(std::unique_ptr<BMessage>&& message, bigtime_t timeout,
                   bool mayExceedCapacity = false,
-                  const std::shared_ptr<EventSignal>& roomSignal = nullptr);
+                  const std::shared_ptr<EventSignal>& roomSignal = nullptr, size_t bytes = 0);
+
+    static constexpr size_t kQueuedBytesBound = 64 * 1024 * 1024;
 
     // The oldest message, waiting up to the timeout; NULL when it timed out or
     // the port is closed.
@@ -50,7 +54,14 @@ private:
     mutable std::mutex fMutex;
     std::condition_variable fNotEmpty;
     std::condition_variable fNotFull;
-    std::deque<std::unique_ptr<BMessage>> fQueue;
+    struct Queued {
+        std::unique_ptr<BMessage> message;
+        size_t bytes;
+    };
+    bool HasRoomFor(size_t bytes) const;
+
+    std::deque<Queued> fQueue;
+    size_t fQueuedBytes = 0;
     std::vector<std::shared_ptr<EventSignal>> fRoomWaiters;
     bool fClosed = false;
 };
