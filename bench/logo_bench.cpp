@@ -1,15 +1,19 @@
 // The cost of showing a picture through the window's logo against the cost of
-// decoding the same file with its library alone.
+// decoding the same file with its library alone: small avatars, a 12-megapixel
+// camera-like JPEG and a 2000 x 2000 PNG (both made for the run); and the resident memory while a big
+// picture is shown and after a small one has replaced it.
 
 #include <benchmark/benchmark.h>
 
 #include <jpeglib.h>
 #include <png.h>
+#include <stdio.h>
 
 #include <filesystem>
 #include <vector>
 
 #include "BenchWindow.h"
+#include "Pairs.h"
 #include "support/TestPictures.h"
 
 namespace {
@@ -22,6 +26,18 @@ void PrepareAvatars()
     std::filesystem::create_directories(gAvatars);
     TestPictures::WritePng(gAvatars + "/png64", 64, 64, {30, 160, 90, 255});
     TestPictures::WriteJpeg(gAvatars + "/jpeg300", 300, 200, {200, 120, 40, 255});
+    // The big ones are made for this run only and removed after it.
+    TestPictures::WritePhotoJpeg(gAvatars + "/photo12mp", 4000, 3000);
+    TestPictures::WritePhotoPng(gAvatars + "/png2000", 2000, 2000);
+    printf("made %s: %ju bytes, %s: %ju bytes\n", "photo12mp",
+           (uintmax_t)std::filesystem::file_size(gAvatars + "/photo12mp"), "png2000",
+           (uintmax_t)std::filesystem::file_size(gAvatars + "/png2000"));
+}
+
+void RemoveBigPictures()
+{
+    for (const char* name : {"photo12mp", "png2000"})
+        std::filesystem::remove(gAvatars + "/" + name);
 }
 
 BenchWindow& Window()
@@ -38,12 +54,8 @@ void ShowLogo(benchmark::State& state, const char* name)
         window->ManageLogo((char*)name);
 }
 
-void BM_ManageLogo_Png64(benchmark::State& state) { ShowLogo(state, "png64"); }
-void BM_ManageLogo_Jpeg300x200(benchmark::State& state) { ShowLogo(state, "jpeg300"); }
-
-void BM_Libpng_Png64(benchmark::State& state)
+void DecodePng(benchmark::State& state, const std::string& path)
 {
-    std::string path = gAvatars + "/png64";
     for (auto _ : state) {
         png_image image = {};
         image.version = PNG_IMAGE_VERSION;
@@ -55,29 +67,56 @@ void BM_Libpng_Png64(benchmark::State& state)
     }
 }
 
-void BM_Libjpeg_Jpeg300x200(benchmark::State& state)
+void DecodeJpeg(benchmark::State& state, const std::string& path)
 {
-    std::string path = gAvatars + "/jpeg300";
     for (auto _ : state) {
-        FILE* file = fopen(path.c_str(), "rb");
-        jpeg_decompress_struct cinfo;
-        jpeg_error_mgr jerr;
-        cinfo.err = jpeg_std_error(&jerr);
-        jpeg_create_decompress(&cinfo);
-        jpeg_stdio_src(&cinfo, file);
-        jpeg_read_header(&cinfo, TRUE);
-        cinfo.out_color_space = JCS_EXT_BGRA;
-        jpeg_start_decompress(&cinfo);
-        std::vector<JSAMPLE> pixels((size_t)cinfo.output_width * cinfo.output_height * 4);
-        while (cinfo.output_scanline < cinfo.output_height) {
-            JSAMPROW row = &pixels[(size_t)cinfo.output_scanline * cinfo.output_width * 4];
-            jpeg_read_scanlines(&cinfo, &row, 1);
-        }
-        jpeg_finish_decompress(&cinfo);
-        jpeg_destroy_decompress(&cinfo);
-        fclose(file);
+        int width = 0, height = 0;
+        std::vector<uint8_t> pixels = TestPictures::DecodeJpeg(path, JCS_EXT_BGRA, &width, &height);
         benchmark::DoNotOptimize(pixels.data());
     }
+}
+
+void BM_ManageLogo_Png64(benchmark::State& state) { ShowLogo(state, "png64"); }
+void BM_Libpng_Png64(benchmark::State& state) { DecodePng(state, gAvatars + "/png64"); }
+void BM_ManageLogo_Jpeg300x200(benchmark::State& state) { ShowLogo(state, "jpeg300"); }
+void BM_Libjpeg_Jpeg300x200(benchmark::State& state) { DecodeJpeg(state, gAvatars + "/jpeg300"); }
+void BM_ManageLogo_Jpeg12MP(benchmark::State& state) { ShowLogo(state, "photo12mp"); }
+void BM_Libjpeg_Jpeg12MP(benchmark::State& state)
+{
+    DecodeJpeg(state, gAvatars + "/photo12mp");
+}
+void BM_ManageLogo_Png2000(benchmark::State& state) { ShowLogo(state, "png2000"); }
+void BM_Libpng_Png2000(benchmark::State& state) { DecodePng(state, gAvatars + "/png2000"); }
+
+// Resident memory in MiB.
+double ResidentMiB()
+{
+    long pages = 0, resident = 0;
+    FILE* statm = fopen("/proc/self/statm", "r");
+    if (statm != nullptr) {
+        if (fscanf(statm, "%ld %ld", &pages, &resident) != 2)
+            resident = 0;
+        fclose(statm);
+    }
+    return (double)resident * sysconf(_SC_PAGESIZE) / (1024.0 * 1024.0);
+}
+
+void BM_Memory_BigThenSmall(benchmark::State& state)
+{
+    VEKWindow* window = Window().Window();
+    QuietStdout quiet;
+    double small = 0, big = 0, after = 0;
+    for (auto _ : state) {
+        window->ManageLogo((char*)"png64");
+        small = ResidentMiB();
+        window->ManageLogo((char*)"photo12mp");
+        big = ResidentMiB();
+        window->ManageLogo((char*)"png64");
+        after = ResidentMiB();
+    }
+    state.counters["rss_small_MiB"] = small;
+    state.counters["rss_12mp_MiB"] = big;
+    state.counters["rss_after_MiB"] = after;
 }
 
 } // namespace
@@ -86,12 +125,21 @@ BENCHMARK(BM_ManageLogo_Png64);
 BENCHMARK(BM_Libpng_Png64);
 BENCHMARK(BM_ManageLogo_Jpeg300x200);
 BENCHMARK(BM_Libjpeg_Jpeg300x200);
+BENCHMARK(BM_ManageLogo_Jpeg12MP)->Unit(benchmark::kMillisecond)->MinTime(2);
+BENCHMARK(BM_Libjpeg_Jpeg12MP)->Unit(benchmark::kMillisecond)->MinTime(2);
+BENCHMARK(BM_ManageLogo_Png2000)->Unit(benchmark::kMillisecond)->MinTime(2);
+BENCHMARK(BM_Libpng_Png2000)->Unit(benchmark::kMillisecond)->MinTime(2);
+BENCHMARK(BM_Memory_BigThenSmall)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 int main(int argc, char** argv)
 {
     PrepareAvatars();
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    PairReporter reporter;
+    reporter.AddPair("64x64 PNG", "BM_ManageLogo_Png64", "BM_Libpng_Png64", 1.5);
+    reporter.AddPair("300x200 JPEG", "BM_ManageLogo_Jpeg300x200", "BM_Libjpeg_Jpeg300x200", 1.5);
+    reporter.AddPair("4000x3000 JPEG", "BM_ManageLogo_Jpeg12MP", "BM_Libjpeg_Jpeg12MP", 1.3);
+    reporter.AddPair("2000x2000 PNG", "BM_ManageLogo_Png2000", "BM_Libpng_Png2000", 1.3);
+    int status = RunPairs(argc, argv, reporter);
+    RemoveBigPictures();
+    return status;
 }

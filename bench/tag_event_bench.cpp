@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "BenchWindow.h"
+#include "Pairs.h"
 #include "support/TestPictures.h"
 
 namespace {
@@ -81,8 +82,8 @@ BENCHMARK(BM_ReadListAndDecode);
 int main(int argc, char** argv)
 {
     PrepareList();
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    PairReporter reporter;
+    reporter.AddPair("tag event, 1,000-entry list and a 64x64 PNG", "BM_ShowRfidTag_LastOf1000",
+                     "BM_ReadListAndDecode", 1.5);
+    return RunPairs(argc, argv, reporter);
 }

@@ -1,6 +1,9 @@
 #include <Bitmap.h>
 
+#include "interface/BitmapPixels.h"
+
 #include <math.h>
+#include <stdlib.h>
 #include <string.h>
 
 #include <algorithm>
@@ -55,6 +58,16 @@ bool CanConvertFrom(color_space space)
 bool CanConvertTo(color_space space)
 {
     return space == B_RGB32 || space == B_RGBA32 || space == B_CMAP8;
+}
+
+// Zeroed bits from calloc, which takes fresh pages from the system as they are
+// instead of writing zeros over them.
+std::shared_ptr<uint8[]> allocate_bits(size_t length, bool zeroed)
+{
+    void* bits = zeroed ? calloc(length, 1) : malloc(length);
+    if (bits == nullptr)
+        return nullptr;
+    return std::shared_ptr<uint8[]>(static_cast<uint8*>(bits), free);
 }
 
 struct Pixel {
@@ -137,7 +150,7 @@ BBitmap::BBitmap(const BBitmap* source, bool acceptsViews, bool needsContiguous)
              (needsContiguous ? B_BITMAP_IS_CONTIGUOUS : 0);
     _Init(source->fBounds, flags, source->fColorSpace, source->fBytesPerRow);
     if (fInitStatus == B_OK)
-        memcpy(fBits.get(), source->fBits.get(), (size_t)fBitsLength);
+        memcpy(fBits.get(), BPrivate::BitmapPixels::Readable(source), (size_t)fBitsLength);
 }
 
 BBitmap::~BBitmap() = default;
@@ -171,16 +184,17 @@ void BBitmap::_Init(BRect bounds, uint32 flags, color_space colorSpace, int32 by
         return;
     }
 
-    fBits.reset(new (std::nothrow) uint8[(size_t)length]);
-    if (!fBits) {
-        fInitStatus = B_NO_MEMORY;
-        return;
-    }
     bool white = (flags & B_BITMAP_CLEAR_TO_WHITE) != 0;
     uint8 fill = 0;
     if (white)
         fill = colorSpace == B_CMAP8 ? 63 : colorSpace == B_GRAY1 ? 0 : 0xff;
-    memset(fBits.get(), fill, (size_t)length);
+    fBits = allocate_bits((size_t)length, fill == 0);
+    if (!fBits) {
+        fInitStatus = B_NO_MEMORY;
+        return;
+    }
+    if (fill != 0)
+        memset(fBits.get(), fill, (size_t)length);
     fBytesPerRow = (int32)rowBytes;
     fBitsLength = (int32)length;
     fInitStatus = B_OK;
@@ -203,7 +217,21 @@ BRect BBitmap::Bounds() const
 
 void* BBitmap::Bits() const
 {
+    _OwnBits();
+    fBitsExposed = true;
     return fBits.get();
+}
+
+void BBitmap::_OwnBits() const
+{
+    if (!fBits || fBits.use_count() == 1)
+        return;
+    std::shared_ptr<uint8[]> own = allocate_bits((size_t)fBitsLength, false);
+    // Without memory for a copy, a view showing the bitmap sees what is written next.
+    if (!own)
+        return;
+    memcpy(own.get(), fBits.get(), (size_t)fBitsLength);
+    fBits = std::move(own);
 }
 
 int32 BBitmap::BitsLength() const
@@ -250,6 +278,7 @@ status_t BBitmap::ImportBits(const void* data, int32 length, int32 bytesPerRow, 
         return B_BAD_VALUE;
 
     const uint8* source = static_cast<const uint8*>(data);
+    _OwnBits();
     uint8* target = fBits.get();
 
     if (colorSpace == fColorSpace && sourceRowBytes == fBytesPerRow) {
@@ -314,3 +343,28 @@ status_t BBitmap::ImportBits(const BBitmap* source)
     return ImportBits(source->fBits.get(), source->fBitsLength, source->fBytesPerRow, 0,
                       source->fColorSpace);
 }
+
+namespace BPrivate
+{
+
+uint8* BitmapPixels::Writable(BBitmap* bitmap)
+{
+    if (bitmap == nullptr || !bitmap->IsValid())
+        return nullptr;
+    bitmap->_OwnBits();
+    return bitmap->fBits.get();
+}
+
+const uint8* BitmapPixels::Readable(const BBitmap* bitmap)
+{
+    return bitmap != nullptr ? bitmap->fBits.get() : nullptr;
+}
+
+std::shared_ptr<const uint8[]> BitmapPixels::Shared(const BBitmap* bitmap)
+{
+    if (bitmap == nullptr || !bitmap->IsValid() || bitmap->fBitsExposed)
+        return nullptr;
+    return bitmap->fBits;
+}
+
+} // namespace BPrivate

@@ -2,6 +2,8 @@
 
 #include <Bitmap.h>
 
+#include "interface/BitmapPixels.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -104,14 +106,14 @@ void to_bgra(rgb_color color, drawing_mode mode, uint8* bgra)
 
 } // namespace
 
-bool image_from_bitmap(const BBitmap* bitmap, PixelImage* image)
+bool image_from_bitmap(const BBitmap* bitmap, PixelImage* image, bool borrow)
 {
     if (bitmap == nullptr || image == nullptr || !bitmap->IsValid())
         return false;
     BRect bounds = bitmap->Bounds();
     int32 width = (int32)lroundf(bounds.Width()) + 1;
     int32 height = (int32)lroundf(bounds.Height()) + 1;
-    const uint8* bits = static_cast<const uint8*>(bitmap->Bits());
+    const uint8* bits = BitmapPixels::Readable(bitmap);
     int32 bytesPerRow = bitmap->BytesPerRow();
     color_space space = bitmap->ColorSpace();
     if (width <= 0 || height <= 0 || bits == nullptr)
@@ -124,18 +126,31 @@ bool image_from_bitmap(const BBitmap* bitmap, PixelImage* image)
         bytesPerRow < width * bytesPerPixel)
         return false;
 
-    const color_map* colors = space == B_CMAP8 ? system_colors() : nullptr;
     image->width = width;
     image->height = height;
-    image->bytes.resize((size_t)width * height * 4);
+    if (space == B_RGBA32 && bytesPerRow == width * 4) {
+        // Already the image's layout.
+        if (borrow) {
+            image->bytes = std::shared_ptr<const uint8[]>(std::shared_ptr<const uint8[]>(), bits);
+            return true;
+        }
+        image->bytes = BitmapPixels::Shared(bitmap);
+        if (image->bytes)
+            return true;
+    }
+
+    std::shared_ptr<uint8[]> bytes(new uint8[(size_t)width * height * 4]);
+    image->bytes = bytes;
+    const color_map* colors = space == B_CMAP8 ? system_colors() : nullptr;
     for (int32 y = 0; y < height; y++) {
         const uint8* from = bits + (size_t)y * bytesPerRow;
-        uint8* to = image->bytes.data() + (size_t)y * width * 4;
+        uint8* to = bytes.get() + (size_t)y * width * 4;
+        if (space == B_RGBA32) {
+            memcpy(to, from, (size_t)width * 4);
+            continue;
+        }
         for (int32 x = 0; x < width; x++, to += 4) {
             switch (space) {
-            case B_RGBA32:
-                memcpy(to, from + x * 4, 4);
-                break;
             case B_RGB32:
                 memcpy(to, from + x * 4, 3);
                 to[3] = 255;
@@ -273,7 +288,7 @@ void draw_image(Canvas& canvas, const PixelImage& image, BRect source, BRect des
         int32 sy =
             sourceTop + (int32)((int64)(y - destinationTop) * sourceHeight / destinationHeight);
         sy = std::clamp(sy, 0, image.height - 1);
-        const uint8* row = image.bytes.data() + (size_t)sy * image.width * 4;
+        const uint8* row = image.bytes.get() + (size_t)sy * image.width * 4;
         uint8* pixel = pixel_at(canvas, box.left, y);
         for (int32 x = box.left; x <= box.right; x++, pixel += 4) {
             int32 sx =

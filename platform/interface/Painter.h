@@ -4,7 +4,7 @@
 #include <GraphicsDefs.h>
 #include <Rect.h>
 
-#include <vector>
+#include <memory>
 
 #include "interface/Canvas.h"
 
@@ -14,15 +14,19 @@ namespace BPrivate
 {
 
 // Pixels as a canvas holds them: B, G, R, A bytes each, rows without padding.
+// The bytes may be a bitmap's own, shared with it.
 struct PixelImage {
-    std::vector<uint8> bytes;
+    std::shared_ptr<const uint8[]> bytes;
     int32 width = 0;
     int32 height = 0;
 };
 
 // Converts a bitmap of a colour space the painter reads (B_RGBA32, B_RGB32,
-// B_CMAP8 through the system colours, B_GRAY8, B_RGB24); false for others.
-bool image_from_bitmap(const BBitmap* bitmap, PixelImage* image);
+// B_CMAP8 through the system colours, B_GRAY8, B_RGB24); false for others. A
+// B_RGBA32 bitmap's bits are shared rather than copied where the bitmap keeps
+// them unchanged for as long as the image lives; with `borrow` they are
+// referenced without being kept, for an image used before the bitmap changes.
+bool image_from_bitmap(const BBitmap* bitmap, PixelImage* image, bool borrow = false);
 
 // Drawing on a canvas, in canvas coordinates, clipped to canvas.clip. Edges are
 // inclusive, as the platform's rectangles are: (0, 0, 9, 9) is 10 x 10 pixels.

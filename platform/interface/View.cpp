@@ -1009,7 +1009,7 @@ void BView::DrawBitmap(const BBitmap* bitmap, BRect srcRect, BRect dstRect)
     if (canvas == nullptr)
         return;
     PixelImage image;
-    if (!BPrivate::image_from_bitmap(bitmap, &image))
+    if (!BPrivate::image_from_bitmap(bitmap, &image, true))
         return;
     BPoint origin = OriginInWindow();
     BPrivate::draw_image(*canvas, image, in_image(bitmap, srcRect),

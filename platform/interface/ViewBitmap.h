@@ -9,8 +9,9 @@
 namespace BPrivate
 {
 
-// A view's own copy of its background bitmap and where it goes: `destination`
-// is in the view's frame coordinates when the view had `placedIn` as its size;
+// A view's background bitmap as it was when set (its bits shared with the
+// bitmap until the bitmap is written to) and where it goes: `destination` is in
+// the view's frame coordinates when the view had `placedIn` as its size;
 // `follow` says how it moves as the view's size changes.
 class ViewBitmap
 {

@@ -5,7 +5,7 @@
 #include <unistd.h>
 
 #include <mutex>
-#include <vector>
+#include <memory>
 
 namespace BPrivate
 {
@@ -62,11 +62,12 @@ std::string MimeSniffer::TypeOf(const void* data, size_t size)
 
 std::string MimeSniffer::TypeOfDescriptor(int fd)
 {
-    std::vector<char> data(kSniffSize);
-    ssize_t size = pread(fd, data.data(), data.size(), 0);
+    // Not cleared first: only what pread fills is looked at.
+    std::unique_ptr<char[]> data(new char[kSniffSize]);
+    ssize_t size = pread(fd, data.get(), kSniffSize, 0);
     if (size <= 0)
         return kUnknownType;
-    return TypeOf(data.data(), (size_t)size);
+    return TypeOf(data.get(), (size_t)size);
 }
 
 } // namespace BPrivate

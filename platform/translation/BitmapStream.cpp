@@ -2,7 +2,9 @@
 
 #include <Bitmap.h>
 
+#include "interface/BitmapPixels.h"
 #include "translation/BitmapHeader.h"
+#include "translation/BitmapStreamFill.h"
 
 #include <stdio.h>
 #include <string.h>
@@ -66,7 +68,7 @@ ssize_t BBitmapStream::ReadAt(off_t position, void* buffer, size_t size)
     }
     if (done < count) {
         size_t bitsOffset = (size_t)position + done - kBitmapHeaderSize;
-        memcpy(target + done, static_cast<const uint8*>(fBitmap->Bits()) + bitsOffset,
+        memcpy(target + done, BPrivate::BitmapPixels::Readable(fBitmap) + bitsOffset,
                count - done);
     }
     return (ssize_t)count;
@@ -111,7 +113,7 @@ ssize_t BBitmapStream::WriteAt(off_t position, const void* data, size_t size)
         off_t count = end - start;
         if (bitsOffset + count > (off_t)fHeader.dataSize)
             return B_MISMATCHED_VALUES;
-        memcpy(static_cast<uint8*>(fBitmap->Bits()) + bitsOffset, source + (start - position),
+        memcpy(BPrivate::BitmapPixels::Writable(fBitmap) + bitsOffset, source + (start - position),
                (size_t)count);
         fSize = std::max(fSize, end);
     }
@@ -201,3 +203,42 @@ status_t BBitmapStream::DetachBitmap(BBitmap** outBitmap)
     fDetached = true;
     return B_OK;
 }
+
+namespace BPrivate
+{
+
+uint8* BitmapStreamFill::Begin(BBitmapStream* stream, int32 width, int32 height)
+{
+    if (stream == NULL || stream->fBitmap != NULL || stream->fDetached ||
+        stream->fHeaderBytesWritten != 0 || stream->fSize != 0 || stream->fPosition != 0)
+        return NULL;
+    TranslatorBitmap header;
+    header.magic = B_TRANSLATOR_BITMAP;
+    header.bounds.Set(0, 0, width - 1, height - 1);
+    header.rowBytes = (uint32)width * 4;
+    header.colors = B_RGBA32;
+    header.dataSize = header.rowBytes * (uint32)height;
+    uint8 bytes[kBitmapHeaderSize];
+    EncodeBitmapHeader(header, bytes);
+    if (stream->WriteAt(0, bytes, sizeof(bytes)) != (ssize_t)sizeof(bytes) ||
+        stream->fBitmap == NULL) {
+        Abandon(stream);
+        return NULL;
+    }
+    stream->fSize = (off_t)kBitmapHeaderSize + header.dataSize;
+    stream->fPosition = stream->fSize;
+    return BitmapPixels::Writable(stream->fBitmap);
+}
+
+void BitmapStreamFill::Abandon(BBitmapStream* stream)
+{
+    delete stream->fBitmap;
+    stream->fBitmap = NULL;
+    stream->fHeader = TranslatorBitmap{};
+    memset(stream->fHeaderBytes, 0, sizeof(stream->fHeaderBytes));
+    stream->fHeaderBytesWritten = 0;
+    stream->fSize = 0;
+    stream->fPosition = 0;
+}
+
+} // namespace BPrivate

@@ -13,6 +13,8 @@
 
 #include <algorithm>
 
+#include <DataIO.h>
+
 namespace
 {
 
@@ -36,6 +38,84 @@ const translation_format* HintedFormat(BTranslator* translator, uint32 hintType,
     }
     return NULL;
 }
+
+// The source as the translators see it: its first bytes are read once and then
+// served from memory, so that each translator's look at the start costs no
+// system call; the rest is read from the source where it is asked for.
+class CachedStart : public BPositionIO
+{
+public:
+    explicit CachedStart(BPositionIO* source) : fSource(source)
+    {
+        off_t position = source->Position();
+        fPosition = position > 0 ? position : 0;
+        while (fCached < sizeof(fCache)) {
+            ssize_t count =
+                source->ReadAt((off_t)fCached, fCache + fCached, sizeof(fCache) - fCached);
+            if (count <= 0) {
+                fWhole = count == 0;
+                break;
+            }
+            fCached += (size_t)count;
+        }
+    }
+    // The source is left where the translators left this one.
+    ~CachedStart() override { fSource->Seek(fPosition, SEEK_SET); }
+
+    ssize_t Read(void* buffer, size_t size) override
+    {
+        ssize_t count = ReadAt(fPosition, buffer, size);
+        if (count > 0)
+            fPosition += count;
+        return count;
+    }
+    ssize_t ReadAt(off_t position, void* buffer, size_t size) override
+    {
+        if (buffer == NULL || position < 0)
+            return B_BAD_VALUE;
+        size_t done = 0;
+        if (position < (off_t)fCached) {
+            done = std::min(size, fCached - (size_t)position);
+            memcpy(buffer, fCache + position, done);
+            if (done == size || fWhole)
+                return (ssize_t)done;
+        }
+        ssize_t count = fSource->ReadAt(position + (off_t)done, static_cast<uint8*>(buffer) + done,
+                                        size - done);
+        if (count < 0)
+            return done > 0 ? (ssize_t)done : count;
+        return (ssize_t)done + count;
+    }
+    ssize_t WriteAt(off_t, const void*, size_t) override { return B_NOT_ALLOWED; }
+    off_t Seek(off_t position, uint32 seekMode) override
+    {
+        off_t base = 0;
+        if (seekMode == SEEK_CUR) {
+            base = fPosition;
+        } else if (seekMode == SEEK_END) {
+            status_t status = GetSize(&base);
+            if (status != B_OK)
+                return status;
+        } else if (seekMode != SEEK_SET) {
+            return B_BAD_VALUE;
+        }
+        if (base + position < 0)
+            return B_BAD_VALUE;
+        fPosition = base + position;
+        return fPosition;
+    }
+    off_t Position() const override { return fPosition; }
+    status_t SetSize(off_t) override { return B_NOT_ALLOWED; }
+    status_t GetSize(off_t* size) const override { return fSource->GetSize(size); }
+
+private:
+    BPositionIO* fSource;
+    uint8 fCache[4096];
+    size_t fCached = 0;
+    // The cache holds the whole source.
+    bool fWhole = false;
+    off_t fPosition = 0;
+};
 
 } // namespace
 
@@ -126,8 +206,9 @@ status_t BTranslatorRoster::Identify(BPositionIO* source, BMessage* ioExtension,
 {
     if (source == NULL || outInfo == NULL)
         return B_BAD_VALUE;
+    CachedStart cached(source);
     std::vector<translator_info> candidates =
-        _Candidates(source, ioExtension, hintType, hintMIME, wantType);
+        _Candidates(&cached, ioExtension, hintType, hintMIME, wantType);
     if (candidates.empty())
         return B_NO_TRANSLATOR;
     *outInfo = candidates.front();
@@ -142,8 +223,9 @@ status_t BTranslatorRoster::GetTranslators(BPositionIO* source, BMessage* ioExte
         return B_BAD_VALUE;
     *outInfo = NULL;
     *outCount = 0;
+    CachedStart cached(source);
     std::vector<translator_info> candidates =
-        _Candidates(source, ioExtension, hintType, hintMIME, wantType);
+        _Candidates(&cached, ioExtension, hintType, hintMIME, wantType);
     if (candidates.empty())
         return B_NO_TRANSLATOR;
     *outInfo = new translator_info[candidates.size()];
@@ -208,21 +290,24 @@ status_t BTranslatorRoster::Translate(BPositionIO* source, const translator_info
 {
     if (source == NULL || destination == NULL)
         return B_BAD_VALUE;
+    CachedStart cached(source);
     translator_info chosen;
     if (info == NULL) {
-        status_t status = Identify(source, ioExtension, &chosen, hintType, hintMIME, wantOutType);
-        if (status != B_OK)
-            return status;
+        std::vector<translator_info> candidates =
+            _Candidates(&cached, ioExtension, hintType, hintMIME, wantOutType);
+        if (candidates.empty())
+            return B_NO_TRANSLATOR;
+        chosen = candidates.front();
     } else {
         chosen = *info;
     }
     BTranslator* translator = _Find(chosen.translator);
     if (translator == NULL)
         return B_NO_TRANSLATOR;
-    off_t start = source->Seek(0, SEEK_SET);
+    off_t start = cached.Seek(0, SEEK_SET);
     if (start != 0)
         return start < 0 ? (status_t)start : B_IO_ERROR;
-    return translator->Translate(source, &chosen, ioExtension, wantOutType, destination);
+    return translator->Translate(&cached, &chosen, ioExtension, wantOutType, destination);
 }
 
 status_t BTranslatorRoster::Translate(translator_id id, BPositionIO* source, BMessage* ioExtension,
@@ -235,13 +320,14 @@ status_t BTranslatorRoster::Translate(translator_id id, BPositionIO* source, BMe
         return B_NO_TRANSLATOR;
     translator_info info;
     memset(&info, 0, sizeof(info));
-    if (source->Seek(0, SEEK_SET) != 0)
+    CachedStart cached(source);
+    if (cached.Seek(0, SEEK_SET) != 0)
         return B_IO_ERROR;
-    status_t status = translator->Identify(source, NULL, ioExtension, &info, wantOutType);
+    status_t status = translator->Identify(&cached, NULL, ioExtension, &info, wantOutType);
     if (status != B_OK)
         return status;
     info.translator = id;
-    if (source->Seek(0, SEEK_SET) != 0)
+    if (cached.Seek(0, SEEK_SET) != 0)
         return B_IO_ERROR;
-    return translator->Translate(source, &info, ioExtension, wantOutType, destination);
+    return translator->Translate(&cached, &info, ioExtension, wantOutType, destination);
 }

@@ -4,6 +4,7 @@
 #include <stdint.h>
 
 #include <string>
+#include <vector>
 
 // Picture files for tests, written with the real libraries.
 namespace TestPictures {
@@ -21,6 +22,15 @@ inline bool WritePng(const std::string& path, int width, int height, Color fill)
 
 // A width x height JPEG of one colour (quality 95).
 bool WriteJpeg(const std::string& path, int width, int height, Color fill);
+
+// Photo-like pictures: smooth shading, edges and noise in every channel, so
+// that they compress as camera pictures do. RGB, written row by row.
+bool WritePhotoJpeg(const std::string& path, int width, int height);
+bool WritePhotoPng(const std::string& path, int width, int height);
+
+// libjpeg-turbo's own decode of a file into `colorSpace` (a J_COLOR_SPACE, such
+// as JCS_EXT_BGRA), rows without padding; empty when the file cannot be opened.
+std::vector<uint8_t> DecodeJpeg(const std::string& path, int colorSpace, int* width, int* height);
 
 bool WriteText(const std::string& path, const std::string& contents);
 

@@ -4,6 +4,15 @@
 #include <Node.h>
 #include <NodeInfo.h>
 
+#include <jpeglib.h>
+#include <malloc.h>
+#if defined(__SANITIZE_ADDRESS__)
+// The sanitizer's allocator keeps its own books.
+extern "C" size_t __sanitizer_get_current_allocated_bytes(void);
+#endif
+
+#include <vector>
+
 class LogoTest : public WindowTest
 {
 };
@@ -150,4 +159,63 @@ TEST_F(LogoTest, JpegPicturesShowToo)
     EXPECT_EQ("image: '" + Avatar("photo") + "'\nManageLogo end 'photo'\n", trace);
     EXPECT_EQ(BRect(4, 4, 67, 51), fWindow->FindView("logo")->Frame());
     EXPECT_EQ(BRect(0, 0, 310, 57), fWindow->Bounds());
+}
+
+namespace
+{
+
+// Bytes the allocator has handed out and not had back, mapped blocks included.
+size_t AllocatedBytes()
+{
+#if defined(__SANITIZE_ADDRESS__)
+    return __sanitizer_get_current_allocated_bytes();
+#else
+    struct mallinfo2 info = mallinfo2();
+    return info.uordblks + info.hblkhd;
+#endif
+}
+
+} // namespace
+
+TEST_F(LogoTest, ABigPicturesMemoryIsGivenBackWhenASmallOneReplacesIt)
+{
+    Picture("givecard2", 100, 80);
+    ASSERT_TRUE(TestPictures::WritePhotoJpeg(Avatar("camera"), 2000, 1500));
+    Open();
+    Trace([&] { fWindow->ManageLogo((char*)"givecard2"); });
+    size_t small = AllocatedBytes();
+
+    std::string trace = Trace([&] { fWindow->ManageLogo((char*)"camera"); });
+    EXPECT_EQ("image: '" + Avatar("camera") + "'\nManageLogo end 'camera'\n", trace);
+    size_t big = AllocatedBytes();
+    EXPECT_GE(big, small + 2000u * 1500 * 4) << "the picture is held while shown";
+    EXPECT_LT(big, small + 2000u * 1500 * 4 + 4 * 1024 * 1024)
+        << "held once, not copied for the view, no decoder buffers kept";
+
+    Trace([&] { fWindow->ManageLogo((char*)"givecard2"); });
+    EXPECT_LT(AllocatedBytes(), small + 256 * 1024);
+    EXPECT_EQ(BRect(4, 4, 103, 83), fWindow->FindView("logo")->Frame());
+}
+
+class ShownLogoTest : public ShownWindowTest
+{
+};
+
+TEST_F(ShownLogoTest, APhotoIsShownPixelForPixelAsTheLibraryDecodesIt)
+{
+    ASSERT_TRUE(TestPictures::WritePhotoJpeg(Avatar("givecard2"), 171, 97));
+    OpenShown();
+    Settle();
+    int width = 0, height = 0;
+    std::vector<uint8_t> expected =
+        TestPictures::DecodeJpeg(Avatar("givecard2"), JCS_EXT_BGR, &width, &height);
+    ASSERT_EQ(171, width);
+    BPoint origin = fWindow->FindView("logo")->Frame().LeftTop();
+    for (auto [x, y] : {std::pair{0, 0}, std::pair{170, 96}, std::pair{57, 33}, std::pair{100, 5}}) {
+        rgb_color shown = Pixel((int32)origin.x + x, (int32)origin.y + y);
+        const uint8_t* pixel = &expected[((size_t)y * width + x) * 3];
+        EXPECT_EQ(pixel[2], shown.red) << x << "," << y;
+        EXPECT_EQ(pixel[1], shown.green) << x << "," << y;
+        EXPECT_EQ(pixel[0], shown.blue) << x << "," << y;
+    }
 }

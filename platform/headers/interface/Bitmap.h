@@ -21,6 +21,11 @@ enum {
 
 #define B_ANY_BYTES_PER_ROW (-1)
 
+namespace BPrivate
+{
+struct BitmapPixels;
+}
+
 // A rectangle of pixels in memory. The constructors never fail loudly: a bad
 // size or colour space leaves the bitmap without bits and InitCheck() says why.
 class BBitmap
@@ -54,17 +59,24 @@ public:
     status_t ImportBits(const BBitmap* source);
 
 private:
+    friend struct BPrivate::BitmapPixels;
+
     BBitmap(const BBitmap&) = delete;
     BBitmap& operator=(const BBitmap&) = delete;
 
     void _Init(BRect bounds, uint32 flags, color_space colorSpace, int32 bytesPerRow);
+    // Makes the bits the bitmap's alone again when a view still shares them.
+    void _OwnBits() const;
 
     BRect fBounds;
     color_space fColorSpace = B_NO_COLOR_SPACE;
     uint32 fFlags = 0;
     int32 fBytesPerRow = 0;
     int32 fBitsLength = 0;
-    std::unique_ptr<uint8[]> fBits;
+    // Shared with the views that show the bitmap until the bitmap is written to.
+    mutable std::shared_ptr<uint8[]> fBits;
+    // Bits() has handed out a pointer the owner may write through at any time.
+    mutable bool fBitsExposed = false;
     status_t fInitStatus = B_NO_INIT;
 };
 

@@ -6,6 +6,11 @@
 
 class BBitmap;
 
+namespace BPrivate
+{
+struct BitmapStreamFill;
+}
+
 // A stream in the bitmap interchange format over a BBitmap. Made without a
 // bitmap, it makes one as soon as the whole header has been written; made with
 // one, it reads out the header and the bitmap's rows. The stream owns its bitmap
@@ -33,6 +38,8 @@ protected:
     bool fDetached;
 
 private:
+    friend struct BPrivate::BitmapStreamFill;
+
     status_t _HeaderWritten();
 
     uint8 fHeaderBytes[32];

@@ -4,9 +4,14 @@
 
 #include "translation/BitmapHeader.h"
 
+#include <BitmapStream.h>
+
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 
+#include <algorithm>
+#include <memory>
 #include <vector>
 
 namespace BPrivate
@@ -42,28 +47,48 @@ ssize_t ReadFully(BPositionIO* source, uint8* buffer, size_t size)
     return (ssize_t)done;
 }
 
-status_t ReadAll(BPositionIO* source, std::vector<uint8>* data)
+struct FreeBytes {
+    void operator()(uint8* bytes) const { free(bytes); }
+};
+using Bytes = std::unique_ptr<uint8, FreeBytes>;
+
+// The rest of the source, in memory that is not cleared before it is read into.
+status_t ReadAll(BPositionIO* source, Bytes* data, size_t* length)
 {
     constexpr size_t kChunk = 64 * 1024;
+    constexpr size_t kLimit = (size_t)ImageTranslator::kMaxSourceSize;
     off_t size = 0;
     off_t position = source->Position();
+    size_t capacity = kChunk;
     if (source->GetSize(&size) == B_OK && position >= 0 && size > position) {
         if (size - position > ImageTranslator::kMaxSourceSize)
             return B_NO_TRANSLATOR;
-        data->reserve((size_t)(size - position));
+        // One byte more than expected shows the end without another read.
+        capacity = (size_t)(size - position) + 1;
     }
+    Bytes bytes(static_cast<uint8*>(malloc(capacity)));
+    if (!bytes)
+        return B_NO_MEMORY;
+    size_t used = 0;
     while (true) {
-        size_t used = data->size();
-        if (used > (size_t)ImageTranslator::kMaxSourceSize)
-            return B_NO_TRANSLATOR;
-        data->resize(used + kChunk);
-        ssize_t count = ReadFully(source, data->data() + used, kChunk);
+        ssize_t count = ReadFully(source, bytes.get() + used, capacity - used);
         if (count < 0)
             return (status_t)count;
-        data->resize(used + (size_t)count);
-        if ((size_t)count < kChunk)
-            return B_OK;
+        used += (size_t)count;
+        if (used < capacity)
+            break;
+        if (used > kLimit)
+            return B_NO_TRANSLATOR;
+        capacity = std::min(capacity * 2, kLimit + 1);
+        uint8* grown = static_cast<uint8*>(realloc(bytes.get(), capacity));
+        if (grown == NULL)
+            return B_NO_MEMORY;
+        bytes.release();
+        bytes.reset(grown);
     }
+    *data = std::move(bytes);
+    *length = used;
+    return B_OK;
 }
 
 bool WantsBitmap(uint32 outType)
@@ -147,19 +172,25 @@ status_t ImageTranslator::Translate(BPositionIO* source, const translator_info* 
     if (!WantsBitmap(outType))
         return B_NO_TRANSLATOR;
 
-    std::vector<uint8> data;
-    status_t status = ReadAll(source, &data);
+    Bytes data;
+    size_t length = 0;
+    status_t status = ReadAll(source, &data, &length);
     if (status != B_OK)
         return status;
-    if (!IsOwnFormat(data.data(), data.size()))
+    if (!IsOwnFormat(data.get(), length))
         return B_NO_TRANSLATOR;
 
-    PixelBuffer pixels;
-    status = Decode(data.data(), data.size(), &pixels);
+    // A fresh bitmap stream gets the rows decoded straight into its bitmap.
+    PixelBuffer pixels(dynamic_cast<BBitmapStream*>(destination));
+    status = Decode(data.get(), length, &pixels);
+    data.reset();
     if (status != B_OK)
         return status;
     if (pixels.Bits() == NULL)
         return B_ERROR;
+    pixels.Finish();
+    if (pixels.InTarget())
+        return B_OK;
 
     TranslatorBitmap header;
     header.magic = B_TRANSLATOR_BITMAP;

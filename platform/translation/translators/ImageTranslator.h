@@ -23,8 +23,10 @@ struct ImageFormat {
 };
 
 // A translator from one picture format to the bitmap interchange format. It
-// identifies by content only, reads the whole source once, lets the format
-// decode into B_RGBA32 rows and writes the header and the rows.
+// identifies by content only, reads the whole source once and lets the format
+// decode into B_RGBA32 rows: those of the bitmap itself when the destination is
+// a bitmap stream nothing has been written to, else rows of its own that it
+// writes out after the header.
 class ImageTranslator : public BTranslator
 {
 public:

@@ -168,6 +168,56 @@ TEST_F(Drawing, AViewBitmapIsPlacedAndTiledAndKeptAsACopy)
     delete bitmap;
 }
 
+TEST_F(Drawing, AViewBitmapStaysAsSetWhateverIsWrittenToTheBitmapLater)
+{
+    BView* logo = new BView(BRect(10, 10, 13, 13), "logo", B_FOLLOW_NONE, B_WILL_DRAW);
+    main->AddChild(logo);
+    // Bits filled without Bits(), as a translator fills them: the view may share them.
+    uint8 pattern[4 * 4 * 4];
+    for (int y = 0; y < 4; y++) {
+        for (int x = 0; x < 4; x++) {
+            uint8* pixel = pattern + (y * 4 + x) * 4;
+            pixel[0] = 100;
+            pixel[1] = (uint8)(y * 60);
+            pixel[2] = (uint8)(x * 60);
+            pixel[3] = 255;
+        }
+    }
+    const uint8 white[4] = {255, 255, 255, 255};
+
+    BBitmap bitmap(BRect(0, 0, 3, 3), B_RGBA32);
+    ASSERT_EQ(B_OK, bitmap.ImportBits(pattern, sizeof(pattern), B_ANY_BYTES_PER_ROW, 0, B_RGBA32));
+    logo->SetViewBitmap(&bitmap, B_FOLLOW_TOP | B_FOLLOW_LEFT, 0);
+    EXPECT_EQ(pattern_at(1, 1), At(11, 11));
+
+    // Through the bitmap's own calls, then through the pointer Bits() hands out.
+    bitmap.SetBits(white, 4, 4 * 4 + 4, B_RGBA32);
+    memcpy(static_cast<uint8*>(bitmap.Bits()) + 2 * 4 * 4 + 2 * 4, white, 4);
+    logo->Invalidate();
+    EXPECT_EQ(pattern_at(1, 1), At(11, 11));
+    EXPECT_EQ(pattern_at(2, 2), At(12, 12));
+
+    // Set again, the view shows what the bitmap holds now, and keeps it when the
+    // bitmap is written through the same pointer afterwards.
+    logo->SetViewBitmap(&bitmap, B_FOLLOW_TOP | B_FOLLOW_LEFT, 0);
+    EXPECT_EQ(make_color(255, 255, 255), At(11, 11));
+    EXPECT_EQ(make_color(255, 255, 255), At(12, 12));
+    uint8* bits = static_cast<uint8*>(bitmap.Bits());
+    memcpy(bits, white, 4);
+    logo->Invalidate();
+    EXPECT_EQ(pattern_at(0, 0), At(10, 10));
+
+    // A copy of a shared bitmap is a bitmap of its own.
+    BBitmap fresh(BRect(0, 0, 3, 3), B_RGBA32);
+    ASSERT_EQ(B_OK, fresh.ImportBits(pattern, sizeof(pattern), B_ANY_BYTES_PER_ROW, 0, B_RGBA32));
+    logo->SetViewBitmap(&fresh, B_FOLLOW_TOP | B_FOLLOW_LEFT, 0);
+    BBitmap copy(&fresh);
+    memcpy(copy.Bits(), white, 4);
+    logo->Invalidate();
+    EXPECT_EQ(pattern_at(0, 0), At(10, 10));
+    EXPECT_EQ(100, static_cast<const uint8*>(fresh.Bits())[0]);
+}
+
 TEST_F(Drawing, ViewBitmapsBlendByAlphaAndReadTheirColourSpace)
 {
     BView* view = new BView(BRect(0, 0, 9, 9), "alpha", B_FOLLOW_NONE, 0);

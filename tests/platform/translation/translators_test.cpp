@@ -5,6 +5,7 @@
 #include <stdio.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <string>
 
 using namespace PictureWriters;
@@ -314,4 +315,156 @@ TEST(TranslatorsTest, HugePicturesAreRefusedBeforeAllocating)
     memcpy(&bmp[18], &width, 4);
     memcpy(&bmp[22], &height, 4);
     check("bmp", bmp);
+}
+
+namespace
+{
+
+// Rows of photo-like content: smooth shading with noise in every channel.
+Bytes Photo(int width, int height, int components)
+{
+    Bytes pixels;
+    uint32_t noise = 12345;
+    for (int y = 0; y < height; y++) {
+        for (int x = 0; x < width; x++) {
+            for (int c = 0; c < components; c++) {
+                noise = noise * 1103515245 + 12345;
+                int value = (x * 255 / width + y * 128 / height + c * 40) % 256;
+                pixels.push_back((uint8_t)std::clamp(value + (int)(noise >> 28) - 8, 0, 255));
+            }
+        }
+    }
+    return pixels;
+}
+
+// What libjpeg-turbo itself decodes, as B, G, R, A rows.
+Bytes LibjpegBgra(const Bytes& file, int* width, int* height)
+{
+    jpeg_decompress_struct cinfo;
+    jpeg_error_mgr errors;
+    cinfo.err = jpeg_std_error(&errors);
+    jpeg_create_decompress(&cinfo);
+    jpeg_mem_src(&cinfo, file.data(), file.size());
+    jpeg_read_header(&cinfo, TRUE);
+    cinfo.out_color_space = JCS_EXT_BGRA;
+    jpeg_start_decompress(&cinfo);
+    *width = (int)cinfo.output_width;
+    *height = (int)cinfo.output_height;
+    Bytes pixels((size_t)*width * *height * 4);
+    while (cinfo.output_scanline < cinfo.output_height) {
+        JSAMPROW row = &pixels[(size_t)cinfo.output_scanline * *width * 4];
+        jpeg_read_scanlines(&cinfo, &row, 1);
+    }
+    jpeg_finish_decompress(&cinfo);
+    jpeg_destroy_decompress(&cinfo);
+    return pixels;
+}
+
+// What libpng's own reader gives as B, G, R, A rows.
+Bytes LibpngBgra(const Bytes& file)
+{
+    png_image image = {};
+    image.version = PNG_IMAGE_VERSION;
+    png_image_begin_read_from_memory(&image, file.data(), file.size());
+    image.format = PNG_FORMAT_BGRA;
+    Bytes pixels(PNG_IMAGE_SIZE(image));
+    png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr);
+    return pixels;
+}
+
+Bytes BitmapBytes(const BBitmap& bitmap)
+{
+    const uint8_t* bits = static_cast<const uint8_t*>(bitmap.Bits());
+    return Bytes(bits, bits + bitmap.BitsLength());
+}
+
+} // namespace
+
+TEST(TranslatorsTest, PhotosDecodeToExactlyWhatTheLibrariesGive)
+{
+    std::unique_ptr<BBitmap> bitmap;
+    // Odd sizes, not whole blocks, and both chroma layouts libjpeg writes.
+    for (auto [width, height] : {std::pair{37, 23}, std::pair{1, 1}, std::pair{130, 9}, std::pair{201, 150}}) {
+        for (bool progressive : {false, true}) {
+            Bytes jpeg = WriteJpeg(width, height, 3, Photo(width, height, 3), progressive);
+            int libWidth = 0, libHeight = 0;
+            Bytes expected = LibjpegBgra(jpeg, &libWidth, &libHeight);
+            ASSERT_EQ(Decode(jpeg, &bitmap), B_OK) << width << "x" << height;
+            ExpectSize(*bitmap, libWidth, libHeight);
+            EXPECT_EQ(BitmapBytes(*bitmap), expected) << width << "x" << height;
+        }
+        Bytes gray = WriteJpeg(width, height, 1, Photo(width, height, 1));
+        int libWidth = 0, libHeight = 0;
+        Bytes expected = LibjpegBgra(gray, &libWidth, &libHeight);
+        ASSERT_EQ(Decode(gray, &bitmap), B_OK);
+        EXPECT_EQ(BitmapBytes(*bitmap), expected) << "gray " << width << "x" << height;
+
+        for (int colorType : {PNG_COLOR_TYPE_RGBA, PNG_COLOR_TYPE_RGB}) {
+            int components = colorType == PNG_COLOR_TYPE_RGBA ? 4 : 3;
+            for (bool interlaced : {false, true}) {
+                Bytes png = WritePng(width, height, colorType, 8, interlaced,
+                                     Photo(width, height, components));
+                ASSERT_EQ(Decode(png, &bitmap), B_OK);
+                ExpectSize(*bitmap, width, height);
+                EXPECT_EQ(BitmapBytes(*bitmap), LibpngBgra(png))
+                    << components << " " << width << "x" << height << " " << interlaced;
+            }
+        }
+    }
+}
+
+TEST(TranslatorsTest, AStreamThatIsNotABitmapGetsTheSameHeaderAndRows)
+{
+    Bytes jpeg = WriteJpeg(21, 13, 3, Photo(21, 13, 3));
+    std::unique_ptr<BBitmap> bitmap;
+    ASSERT_EQ(Decode(jpeg, &bitmap), B_OK);
+
+    BMemoryIO source(jpeg.data(), jpeg.size());
+    BMallocIO written;
+    ASSERT_EQ(BTranslatorRoster::Default()->Translate(&source, nullptr, nullptr, &written,
+                                                      B_TRANSLATOR_BITMAP),
+              B_OK);
+    ASSERT_EQ(written.BufferLength(), 32u + 21 * 13 * 4);
+    const uint8_t* bytes = static_cast<const uint8_t*>(written.Buffer());
+    EXPECT_EQ(Bytes(bytes + 32, bytes + written.BufferLength()), BitmapBytes(*bitmap));
+
+    // Read back through a bitmap stream, as another program would.
+    BBitmapStream stream;
+    ASSERT_EQ(stream.Write(bytes, written.BufferLength()), (ssize_t)written.BufferLength());
+    BBitmap* readBack = nullptr;
+    ASSERT_EQ(stream.DetachBitmap(&readBack), B_OK);
+    std::unique_ptr<BBitmap> owned(readBack);
+    EXPECT_EQ(BitmapBytes(*owned), BitmapBytes(*bitmap));
+    EXPECT_EQ(owned->Bounds(), bitmap->Bounds());
+}
+
+TEST(TranslatorsTest, AFailedDecodeLeavesTheBitmapStreamEmpty)
+{
+    Bytes whole = WritePng(40, 30, PNG_COLOR_TYPE_RGB, 8, false, Photo(40, 30, 3));
+    Bytes cut(whole.begin(), whole.begin() + whole.size() * 2 / 3);
+    Bytes jpeg = WriteJpeg(40, 30, 3, Photo(40, 30, 3));
+    Bytes cutJpeg(jpeg.begin(), jpeg.begin() + jpeg.size() / 2);
+    BBitmapStream stream;
+    for (const Bytes* broken : {&cut, &cutJpeg}) {
+        BMemoryIO source(broken->data(), broken->size());
+        EXPECT_EQ(BTranslatorRoster::Default()->Translate(&source, nullptr, nullptr, &stream,
+                                                          B_TRANSLATOR_BITMAP),
+                  B_ILLEGAL_DATA);
+        EXPECT_EQ(stream.Size(), 0);
+        EXPECT_EQ(stream.Position(), 0);
+        BBitmap* nothing = nullptr;
+        EXPECT_EQ(stream.DetachBitmap(&nothing), B_ERROR);
+        EXPECT_EQ(nothing, nullptr);
+    }
+
+    // The same stream then takes a whole picture.
+    BMemoryIO source(whole.data(), whole.size());
+    ASSERT_EQ(BTranslatorRoster::Default()->Translate(&source, nullptr, nullptr, &stream,
+                                                      B_TRANSLATOR_BITMAP),
+              B_OK);
+    EXPECT_EQ(stream.Size(), 32 + 40 * 30 * 4);
+    BBitmap* result = nullptr;
+    ASSERT_EQ(stream.DetachBitmap(&result), B_OK);
+    std::unique_ptr<BBitmap> owned(result);
+    EXPECT_EQ(BitmapBytes(*owned), LibpngBgra(whole));
 }
