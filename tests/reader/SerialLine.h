@@ -5,6 +5,7 @@
 // link of the kind udev makes (/dev/serial/by-id/...), so that the port can
 // go away and come back at the same path; and the frames such a reader sends.
 
+#include <fcntl.h>
 #include <pty.h>
 #include <stdio.h>
 #include <termios.h>
@@ -48,6 +49,10 @@ public:
         char name[256];
         if (openpty(&fMaster, &fSlave, name, &raw, nullptr) != 0)
             return false;
+        // A service started by the test must not hold the line open: the
+        // line would never hang up when the test pulls it out.
+        fcntl(fMaster, F_SETFD, FD_CLOEXEC);
+        fcntl(fSlave, F_SETFD, FD_CLOEXEC);
         unlink(fLink.c_str());
         return symlink(name, fLink.c_str()) == 0;
     }

@@ -10,6 +10,8 @@
 namespace
 {
 
+const std::string kStx = "\x02";
+
 // Cards of the burst: ten hex digits, each a different card.
 std::string Card(int i)
 {
@@ -160,6 +162,37 @@ TEST_F(SerialClientTest, ReadsWaitForTheClientAndAKilledClientLosesOnlyWhatItHad
     Stop(reader);
     EXPECT_EQ(reader.Stderr().find("not delivered"), std::string::npos) << reader.Stderr();
     Quit(second);
+}
+
+TEST_F(SerialClientTest, AReaderPulledOutAndPluggedBackIsSaidOnceAndReadsGoOn)
+{
+    Process client;
+    Start(client);
+    Process reader;
+    StartSerialReader(reader);
+    Send(Em4100Frame(Card(1)));
+    ASSERT_TRUE(client.WaitForStdout("search: '" + Key(1) + "'", 20000)) << client.Stdout();
+
+    // Pulled out in the middle of a frame, away for a while, plugged back.
+    Send(Em4100Frame(Card(2)) + kStx + Card(4).substr(0, 5));
+    ASSERT_TRUE(client.WaitForStdout("search: '" + Key(2) + "'", 20000)) << client.Stdout();
+    fPort.Unplug();
+    ASSERT_TRUE(reader.WaitForStderr("vek-reader: door: lost: the port was hung up\n", 20000))
+        << reader.Stderr();
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    ASSERT_TRUE(reader.IsRunning());
+    ASSERT_TRUE(fPort.Plug());
+    ASSERT_TRUE(reader.WaitForStderr("vek-reader: door: back\n", 20000)) << reader.Stderr();
+    Send(Em4100Frame(Card(3)));
+    ASSERT_TRUE(client.WaitForStdout("search: '" + Key(3) + "'", 20000)) << client.Stdout();
+
+    EXPECT_EQ(Looked(client.Stdout()), (std::vector<std::string>{Key(1), Key(2), Key(3)}));
+    std::string err = reader.Stderr();
+    EXPECT_EQ(CountOf(err, "lost"), 1u) << err;
+    EXPECT_EQ(CountOf(err, "back"), 1u) << err;
+    EXPECT_NE(err.find("cut off when the port went away"), std::string::npos) << err;
+    Stop(reader);
+    Quit(client);
 }
 
 } // namespace

@@ -155,46 +155,63 @@ TEST_F(ReaderTest, AFullQueueKeepsTheNewestReads)
     Quit(client);
 }
 
-TEST_F(ReaderTest, AClientKilledDuringABurstGetsTheRestWhenItIsBack)
+// A read every 5 ms while the client ends, as end makes it, and is started
+// again.
+class ClientRestartTest : public ReaderTest
 {
-    constexpr int kReads = 300;
-    Process reader;
-    StartReader(reader, {"--stdin"});
-    auto first = std::make_unique<Process>();
-    Start(*first);
+protected:
+    void Burst(const std::function<void(Process&)>& end)
+    {
+        constexpr int kReads = 300;
+        Process reader;
+        StartReader(reader, {"--stdin"});
+        auto first = std::make_unique<Process>();
+        Start(*first);
 
-    // A read every 5 ms while the client is killed and started again.
-    std::thread burst([&] {
-        for (int i = 0; i < kReads; i++) {
-            std::string line = Tag(i) + "\n";
-            if (write(fInput, line.data(), line.size()) != (ssize_t)line.size())
-                return;
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
+        std::thread burst([&] {
+            for (int i = 0; i < kReads; i++) {
+                std::string line = Tag(i) + "\n";
+                if (write(fInput, line.data(), line.size()) != (ssize_t)line.size())
+                    return;
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            }
+        });
+        bool seen = first->WaitForStdout("search: '" + Tag(50).substr(1) + "'", 20000);
+        end(*first);
+        std::vector<std::string> before = Looked(first->Stdout());
+        Process second;
+        Start(second);
+        burst.join();
+        ASSERT_TRUE(seen);
+        ASSERT_TRUE(second.WaitForStdout("search: '" + Tag(kReads - 1).substr(1) + "'", 30000))
+            << second.Stdout() << reader.Stderr();
+        std::vector<std::string> after = Looked(second.Stdout());
+
+        std::vector<std::string> sent;
+        for (int i = 0; i < kReads; i++)
+            sent.push_back(Tag(i).substr(1));
+        ExpectOnlyTakenReadsLost(sent, before, after);
+        EXPECT_TRUE(reader.WaitForStderr("application/VEK_BeOS takes reads again", 1000))
+            << reader.Stderr();
+
+        CloseInput();
+        ASSERT_TRUE(reader.Wait(20000));
+        EXPECT_EQ(reader.ExitCode(), 0);
+        Quit(second);
+    }
+};
+
+TEST_F(ClientRestartTest, AClientKilledDuringABurstGetsTheRestWhenItIsBack)
+{
+    Burst([](Process& client) {
+        client.Signal(SIGKILL);
+        client.Wait(10000);
     });
-    bool seen = first->WaitForStdout("search: '" + Tag(50).substr(1) + "'", 20000);
-    first->Signal(SIGKILL);
-    first->Wait(10000);
-    std::vector<std::string> before = Looked(first->Stdout());
-    Process second;
-    Start(second);
-    burst.join();
-    ASSERT_TRUE(seen);
-    ASSERT_TRUE(second.WaitForStdout("search: '" + Tag(kReads - 1).substr(1) + "'", 30000))
-        << second.Stdout() << reader.Stderr();
-    std::vector<std::string> after = Looked(second.Stdout());
+}
 
-    std::vector<std::string> sent;
-    for (int i = 0; i < kReads; i++)
-        sent.push_back(Tag(i).substr(1));
-    ExpectOnlyTakenReadsLost(sent, before, after);
-    EXPECT_TRUE(reader.WaitForStderr("application/VEK_BeOS takes reads again", 1000))
-        << reader.Stderr();
-
-    CloseInput();
-    ASSERT_TRUE(reader.Wait(20000));
-    EXPECT_EQ(reader.ExitCode(), 0);
-    Quit(second);
+TEST_F(ClientRestartTest, AClientThatQuitsDuringABurstGetsTheRestWhenItIsBack)
+{
+    Burst([](Process& client) { Quit(client); });
 }
 
 // The queue on its own, with a short age and room for four.
