@@ -45,19 +45,24 @@ const translation_format* HintedFormat(BTranslator* translator, uint32 hintType,
 class CachedStart : public BPositionIO
 {
 public:
+    // Every user seeks before reading, so the source's own position is not asked for.
     explicit CachedStart(BPositionIO* source) : fSource(source)
     {
-        off_t position = source->Position();
-        fPosition = position > 0 ? position : 0;
-        while (fCached < sizeof(fCache)) {
-            ssize_t count =
-                source->ReadAt((off_t)fCached, fCache + fCached, sizeof(fCache) - fCached);
+        off_t size = 0;
+        fHaveSize = source->GetSize(&size) == B_OK && size >= 0;
+        fSize = size;
+        // A known size ends the reading without a last read that finds nothing.
+        size_t wanted = fHaveSize ? (size_t)std::min<off_t>(size, sizeof(fCache)) : sizeof(fCache);
+        while (fCached < wanted) {
+            ssize_t count = source->ReadAt((off_t)fCached, fCache + fCached, wanted - fCached);
             if (count <= 0) {
                 fWhole = count == 0;
                 break;
             }
             fCached += (size_t)count;
         }
+        if (fHaveSize && fCached == (size_t)size)
+            fWhole = true;
     }
     // The source is left where the translators left this one.
     ~CachedStart() override { fSource->Seek(fPosition, SEEK_SET); }
@@ -106,7 +111,15 @@ public:
     }
     off_t Position() const override { return fPosition; }
     status_t SetSize(off_t) override { return B_NOT_ALLOWED; }
-    status_t GetSize(off_t* size) const override { return fSource->GetSize(size); }
+    status_t GetSize(off_t* size) const override
+    {
+        if (!fHaveSize)
+            return fSource->GetSize(size);
+        if (size == NULL)
+            return B_BAD_VALUE;
+        *size = fSize;
+        return B_OK;
+    }
 
 private:
     BPositionIO* fSource;
@@ -114,6 +127,9 @@ private:
     size_t fCached = 0;
     // The cache holds the whole source.
     bool fWhole = false;
+    // The size when the translators began.
+    bool fHaveSize = false;
+    off_t fSize = 0;
     off_t fPosition = 0;
 };
 

@@ -61,6 +61,35 @@ TEST(NodeInfo, UntypedNodesAreTypedByContentWithoutWriting)
     EXPECT_TRUE(has_xattrs(scratch.Path()));
 }
 
+TEST(NodeInfo, AFileRewrittenInPlaceIsTypedByItsNewContent)
+{
+    ScratchDir scratch;
+    std::string png((const char*)kTinyPng, sizeof(kTinyPng));
+    // The same size, other bytes: only the content tells them apart.
+    std::string text(png.size(), 'a');
+    text.back() = '\n';
+    std::string blob = png;
+    blob[0] = 0;
+    for (int round = 0; round < 3; round++) {
+        scratch.WriteFile("picture", png);
+        EXPECT_EQ("image/png", type_of(scratch / "picture"));
+        EXPECT_EQ("image/png", type_of(scratch / "picture"));
+        scratch.WriteFile("picture", text);
+        EXPECT_EQ("text/plain", type_of(scratch / "picture"));
+        scratch.WriteFile("picture", blob);
+        EXPECT_EQ("application/octet-stream", type_of(scratch / "picture"));
+    }
+    // More contents than the sniffer keeps answers for, then the first again.
+    for (int i = 0; i < 8; i++) {
+        std::string other = text;
+        other[i] = 'b';
+        scratch.WriteFile("picture", other);
+        EXPECT_EQ("text/plain", type_of(scratch / "picture"));
+    }
+    scratch.WriteFile("picture", png);
+    EXPECT_EQ("image/png", type_of(scratch / "picture"));
+}
+
 TEST(NodeInfo, StoredTypeWinsAndIsWrittenWithItsNul)
 {
     ScratchDir scratch;

@@ -8,6 +8,7 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <string>
 
 using namespace PictureWriters;
@@ -210,6 +211,68 @@ TEST(TranslatorRosterTest, TranslatesFromTheStartWhateverThePosition)
     BBitmapStream second;
     ASSERT_EQ(roster->Translate(info.translator, &source, nullptr, &second, 0), B_OK);
     EXPECT_EQ(second.Size(), 32 + 16);
+}
+
+namespace
+{
+
+// A stream that hands out at most a few bytes a read and cannot tell its size,
+// as a pipe-like source does.
+class TrickleIO : public BPositionIO
+{
+public:
+    explicit TrickleIO(const Bytes& data) : fData(data) {}
+    ssize_t ReadAt(off_t position, void* buffer, size_t size) override
+    {
+        if (position >= (off_t)fData.size())
+            return 0;
+        size_t count = std::min({size, (size_t)7, fData.size() - (size_t)position});
+        memcpy(buffer, fData.data() + position, count);
+        return (ssize_t)count;
+    }
+    ssize_t WriteAt(off_t, const void*, size_t) override { return B_NOT_ALLOWED; }
+    off_t Seek(off_t position, uint32 mode) override
+    {
+        if (mode != SEEK_SET && mode != SEEK_CUR)
+            return B_NOT_ALLOWED;
+        fPosition = mode == SEEK_SET ? position : fPosition + position;
+        return fPosition;
+    }
+    off_t Position() const override { return fPosition; }
+    status_t GetSize(off_t*) const override { return B_NOT_ALLOWED; }
+
+private:
+    Bytes fData;
+    off_t fPosition = 0;
+};
+
+} // namespace
+
+TEST(TranslatorRosterTest, ShortReadsAndUnknownSizesStillGiveTheWholePicture)
+{
+    // Larger than what the roster reads ahead for the translators.
+    Bytes rows;
+    uint32_t noise = 1;
+    for (int i = 0; i < 120 * 90 * 3; i++) {
+        noise = noise * 1103515245u + 12345u;
+        rows.push_back((uint8_t)(noise >> 24));
+    }
+    Bytes png = WritePng(120, 90, PNG_COLOR_TYPE_RGB, 8, false, rows);
+    ASSERT_GT(png.size(), 8192u);
+    std::unique_ptr<BBitmap> expected;
+    ASSERT_EQ(Decode(png, &expected), B_OK);
+
+    TrickleIO source(png);
+    BBitmapStream stream;
+    ASSERT_EQ(BTranslatorRoster::Default()->Translate(&source, nullptr, nullptr, &stream,
+                                                      B_TRANSLATOR_BITMAP),
+              B_OK);
+    BBitmap* bitmap = nullptr;
+    ASSERT_EQ(stream.DetachBitmap(&bitmap), B_OK);
+    std::unique_ptr<BBitmap> owned(bitmap);
+    ASSERT_EQ(owned->BitsLength(), expected->BitsLength());
+    EXPECT_EQ(0, memcmp(owned->Bits(), expected->Bits(), (size_t)owned->BitsLength()));
+    EXPECT_EQ(source.Position(), (off_t)png.size()) << "left where the translator stopped";
 }
 
 TEST(TranslatorRosterTest, TheBestQualityTimesCapabilityWins)
