@@ -187,6 +187,19 @@ void fill_rect(Canvas& canvas, BRect rect, rgb_color color, drawing_mode mode)
         return;
     uint8 bgra[4];
     to_bgra(color, mode, bgra);
+    // Only B_OP_OVER and B_OP_ALPHA look at the alpha; at 255 they copy too.
+    if ((mode != B_OP_ALPHA && mode != B_OP_OVER) || bgra[3] == 255) {
+        // Every pixel gets the same opaque colour: the first row is written
+        // pixel by pixel, the others are copies of it.
+        uint8 solid[4] = {bgra[0], bgra[1], bgra[2], 255};
+        size_t rowBytes = (size_t)(box.right - box.left + 1) * 4;
+        uint8* first = pixel_at(canvas, box.left, box.top);
+        for (size_t x = 0; x < rowBytes; x += 4)
+            memcpy(first + x, solid, 4);
+        for (int32 y = box.top + 1; y <= box.bottom; y++)
+            memcpy(pixel_at(canvas, box.left, y), first, rowBytes);
+        return;
+    }
     for (int32 y = box.top; y <= box.bottom; y++) {
         uint8* pixel = pixel_at(canvas, box.left, y);
         for (int32 x = box.left; x <= box.right; x++, pixel += 4)

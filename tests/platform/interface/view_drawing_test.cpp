@@ -306,6 +306,49 @@ public:
     int draws = 0;
 };
 
+// Fills in each drawing mode over a white view, one 3 x 3 square each.
+class ModeFillView : public BView
+{
+public:
+    ModeFillView(BRect frame) : BView(frame, "modes", B_FOLLOW_NONE, B_WILL_DRAW) {}
+    void Draw(BRect) override
+    {
+        const rgb_color halfRed = {255, 0, 0, 128};
+        const rgb_color clearBlue = {0, 0, 255, 0};
+        SetDrawingMode(B_OP_ALPHA);
+        FillRect(BRect(0, 0, 2, 2), halfRed);
+        FillRect(BRect(3, 0, 5, 2), make_color(0, 200, 0, 255));
+        FillRect(BRect(6, 0, 8, 2), clearBlue);
+        SetDrawingMode(B_OP_OVER);
+        FillRect(BRect(9, 0, 11, 2), B_TRANSPARENT_COLOR);
+        FillRect(BRect(12, 0, 14, 2), halfRed);
+        SetDrawingMode(B_OP_COPY);
+        FillRect(BRect(15, 0, 17, 2), clearBlue);
+        FillRect(BRect(-5, 3, 40, 3), make_color(1, 2, 3));
+    }
+};
+
+TEST_F(Drawing, FillsBlendOrCopyByTheirModeAndAlpha)
+{
+    ModeFillView* view = new ModeFillView(BRect(10, 10, 29, 14));
+    view->SetViewColor(255, 255, 255);
+    main->AddChild(view);
+
+    rgb_color blended = At(11, 11);
+    EXPECT_EQ(255, blended.red);
+    EXPECT_NEAR(127, blended.green, 1);
+    EXPECT_NEAR(127, blended.blue, 1);
+    EXPECT_EQ(make_color(0, 200, 0), At(14, 12));
+    EXPECT_EQ(make_color(255, 255, 255), At(17, 11)) << "no alpha, nothing blended";
+    EXPECT_EQ(make_color(255, 255, 255), At(20, 11)) << "the transparent colour is skipped";
+    EXPECT_EQ(make_color(255, 0, 0), At(23, 11)) << "any other colour is copied opaque";
+    EXPECT_EQ(make_color(0, 0, 255), At(26, 12));
+    EXPECT_EQ(make_color(1, 2, 3), At(10, 13));
+    EXPECT_EQ(make_color(1, 2, 3), At(29, 13));
+    EXPECT_EQ(opaque(kMainColor), At(30, 13)) << "clipped to the view";
+    EXPECT_EQ(make_color(255, 255, 255), At(29, 12));
+}
+
 TEST_F(Drawing, DrawDrawsOverTheViewColourClippedToTheView)
 {
     PaintingView* view = new PaintingView(BRect(10, 10, 29, 29));
