@@ -310,13 +310,15 @@ struct MqttPublisher::Client : Connection::Events {
 
     void Lost(const std::string& why) override
     {
-        fprintf(stderr, "%s: cannot publish reads: %s\n", settings.name.c_str(), why.c_str());
+        fprintf(stderr, "vek-reader: %s: cannot publish reads: %s\n", settings.name.c_str(),
+                why.c_str());
         droppedBefore = dropped;
     }
 
     void Back() override
     {
-        fprintf(stderr, "%s: publishing reads again to %s (%zu not published meanwhile)\n",
+        fprintf(stderr,
+                "vek-reader: %s: publishing reads again to %s (%zu not published meanwhile)\n",
                 settings.name.c_str(), Broker(settings).c_str(), dropped - droppedBefore);
     }
 };
