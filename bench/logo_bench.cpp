@@ -14,6 +14,7 @@
 
 #include "BenchWindow.h"
 #include "Pairs.h"
+#include "support/ResidentMemory.h"
 #include "support/TestPictures.h"
 
 namespace {
@@ -88,17 +89,9 @@ void BM_Libjpeg_Jpeg12MP(benchmark::State& state)
 void BM_ManageLogo_Png2000(benchmark::State& state) { ShowLogo(state, "png2000"); }
 void BM_Libpng_Png2000(benchmark::State& state) { DecodePng(state, gAvatars + "/png2000"); }
 
-// Resident memory in MiB.
 double ResidentMiB()
 {
-    long pages = 0, resident = 0;
-    FILE* statm = fopen("/proc/self/statm", "r");
-    if (statm != nullptr) {
-        if (fscanf(statm, "%ld %ld", &pages, &resident) != 2)
-            resident = 0;
-        fclose(statm);
-    }
-    return (double)resident * sysconf(_SC_PAGESIZE) / (1024.0 * 1024.0);
+    return (double)ResidentBytes() / (1024.0 * 1024.0);
 }
 
 void BM_Memory_BigThenSmall(benchmark::State& state)

@@ -5,6 +5,7 @@
 #include <math.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/mman.h>
 
 #include <algorithm>
 #include <new>
@@ -60,10 +61,23 @@ bool CanConvertTo(color_space space)
     return space == B_RGB32 || space == B_RGBA32 || space == B_CMAP8;
 }
 
+// From this size on, bits get pages of their own, as large as the system has,
+// so that a big picture costs few page faults and goes back whole when freed.
+constexpr size_t kOwnPagesLength = 4 * 1024 * 1024;
+
 // Zeroed bits from calloc, which takes fresh pages from the system as they are
 // instead of writing zeros over them.
 std::shared_ptr<uint8[]> allocate_bits(size_t length, bool zeroed)
 {
+    if (length >= kOwnPagesLength) {
+        void* pages = mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS,
+                           -1, 0);
+        if (pages == MAP_FAILED)
+            return nullptr;
+        madvise(pages, length, MADV_HUGEPAGE);
+        return std::shared_ptr<uint8[]>(static_cast<uint8*>(pages),
+                                        [length](uint8* bits) { munmap(bits, length); });
+    }
     void* bits = zeroed ? calloc(length, 1) : malloc(length);
     if (bits == nullptr)
         return nullptr;

@@ -413,6 +413,31 @@ TEST(TranslatorsTest, PhotosDecodeToExactlyWhatTheLibrariesGive)
     }
 }
 
+TEST(TranslatorsTest, BigPicturesDecodeToExactlyWhatTheLibrariesGive)
+{
+    // Bitmaps this size get memory of their own, not from the heap.
+    std::unique_ptr<BBitmap> bitmap;
+    Bytes jpeg = WriteJpeg(1203, 901, 3, Photo(1203, 901, 3));
+    int width = 0, height = 0;
+    Bytes expected = LibjpegBgra(jpeg, &width, &height);
+    ASSERT_EQ(Decode(jpeg, &bitmap), B_OK);
+    ExpectSize(*bitmap, 1203, 901);
+    EXPECT_TRUE(BitmapBytes(*bitmap) == expected);
+
+    Bytes png = WritePng(1101, 1001, PNG_COLOR_TYPE_RGBA, 8, false, Photo(1101, 1001, 4));
+    ASSERT_EQ(Decode(png, &bitmap), B_OK);
+    ExpectSize(*bitmap, 1101, 1001);
+    EXPECT_TRUE(BitmapBytes(*bitmap) == LibpngBgra(png));
+    // A copy is a bitmap of its own.
+    BBitmap copy(bitmap.get());
+    static_cast<uint8_t*>(copy.Bits())[0] ^= 0xff;
+    EXPECT_NE(static_cast<const uint8_t*>(copy.Bits())[0],
+              static_cast<const uint8_t*>(bitmap->Bits())[0]);
+    EXPECT_EQ(0, memcmp(static_cast<const uint8_t*>(copy.Bits()) + 1,
+                        static_cast<const uint8_t*>(bitmap->Bits()) + 1,
+                        (size_t)copy.BitsLength() - 1));
+}
+
 TEST(TranslatorsTest, AStreamThatIsNotABitmapGetsTheSameHeaderAndRows)
 {
     Bytes jpeg = WriteJpeg(21, 13, 3, Photo(21, 13, 3));
