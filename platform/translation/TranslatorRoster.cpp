@@ -78,6 +78,8 @@ public:
     {
         if (buffer == NULL || position < 0)
             return B_BAD_VALUE;
+        if (fWhole && position >= (off_t)fCached)
+            return 0;
         size_t done = 0;
         if (position < (off_t)fCached) {
             done = std::min(size, fCached - (size_t)position);
