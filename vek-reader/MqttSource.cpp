@@ -12,6 +12,8 @@
 #include <stdio.h>
 #include <string.h>
 
+#include <chrono>
+#include <condition_variable>
 #include <mutex>
 #include <thread>
 
@@ -277,9 +279,12 @@ void MqttSource::Run(TagSink& sink, const std::atomic<bool>& stop)
 // ---------------------------------------------------------------------------
 
 // Drops reads rather than queueing them without end while the broker is
-// away or does not keep up.
+// away or does not keep up. Until the first attempt to reach the broker is
+// over, reads would be dropped unsaid (a script's only read, typed at once):
+// the start waits for that attempt, a short while at most.
 struct MqttPublisher::Client : Connection::Events {
     static constexpr size_t kMostUnsent = 256;
+    static constexpr std::chrono::seconds kFirstAttempt{2};
 
     const MqttSettings& settings;
     Connection connection;
@@ -287,11 +292,23 @@ struct MqttPublisher::Client : Connection::Events {
     std::atomic<size_t> unsent = 0;
     std::atomic<size_t> dropped = 0;
     size_t droppedBefore = 0;
+    std::mutex attemptLock;
+    std::condition_variable attempted;
+    bool firstAttemptOver = false;
     std::thread thread;
 
     explicit Client(const MqttSettings& settings)
         : settings(settings), connection(settings, *this), thread([this] { connection.Run(stop); })
     {
+        std::unique_lock lock(attemptLock);
+        attempted.wait_for(lock, kFirstAttempt, [this] { return firstAttemptOver; });
+    }
+
+    void AttemptOver()
+    {
+        std::lock_guard lock(attemptLock);
+        firstAttemptOver = true;
+        attempted.notify_all();
     }
 
     ~Client() override
@@ -300,7 +317,11 @@ struct MqttPublisher::Client : Connection::Events {
         thread.join();
     }
 
-    void Connected(mosquitto* client) override { unsent = 0; }
+    void Connected(mosquitto* client) override
+    {
+        unsent = 0;
+        AttemptOver();
+    }
     void Published() override
     {
         size_t count = unsent;
@@ -313,6 +334,7 @@ struct MqttPublisher::Client : Connection::Events {
         fprintf(stderr, "vek-reader: %s: cannot publish reads: %s\n", settings.name.c_str(),
                 why.c_str());
         droppedBefore = dropped;
+        AttemptOver();
     }
 
     void Back() override
