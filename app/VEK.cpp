@@ -28,20 +28,20 @@ VEKApplication::~VEKApplication() {}
 void VEKApplication::MessageReceived(BMessage* message)
 {
     switch (message->what) {
-        case 'RFID':
-        case 'rPrf':
-            // Handled on this thread, straight through the window's hook; the
-            // window's lock keeps it alive for the length of the call.
-            if (fWindowMessenger.LockTarget()) {
-                fWindow->MessageReceived(message);
-                fWindow->Unlock();
-            }
-            break;
+    case 'RFID':
+    case 'rPrf':
+        // Handled on this thread, straight through the window's hook; the
+        // window's lock keeps it alive for the length of the call.
+        if (fWindowMessenger.LockTarget()) {
+            fWindow->MessageReceived(message);
+            fWindow->Unlock();
+        }
+        break;
 
-        default:
-            printf("VEKApp ");
-            message->PrintToStream();
-            BApplication::MessageReceived(message);
-            break;
+    default:
+        printf("VEKApp ");
+        message->PrintToStream();
+        BApplication::MessageReceived(message);
+        break;
     }
 }

@@ -8,7 +8,8 @@
 
 class VEKWindow;
 
-class VEKApplication : public BApplication {
+class VEKApplication : public BApplication
+{
 public:
     VEKApplication();
     virtual ~VEKApplication();

@@ -18,7 +18,8 @@
 
 #include "VEKWindow.h"
 
-class QuietStdout {
+class QuietStdout
+{
 public:
     QuietStdout()
     {
@@ -48,7 +49,8 @@ inline std::string BenchAppDir()
 }
 
 // An application and a window, built once for the benchmark program.
-class BenchWindow {
+class BenchWindow
+{
 public:
     BenchWindow()
     {

@@ -55,8 +55,8 @@ public:
             met = met && ok;
             printf("%s: %.1f us through the program, %.1f us bare, ratio %.2fx (target <= %.1fx) "
                    "%s\n",
-                   pair.what.c_str(), through->second * 1e6, bare->second * 1e6, ratio,
-                   pair.target, ok ? "met" : "MISSED");
+                   pair.what.c_str(), through->second * 1e6, bare->second * 1e6, ratio, pair.target,
+                   ok ? "met" : "MISSED");
         }
         fflush(stdout);
         return met;

@@ -1,7 +1,7 @@
 // The cost of showing a picture through the window's logo against the cost of
 // decoding the same file with its library alone: small avatars, a 12-megapixel
-// camera-like JPEG and a 2000 x 2000 PNG (both made for the run); and the resident memory while a big
-// picture is shown and after a small one has replaced it.
+// camera-like JPEG and a 2000 x 2000 PNG (both made for the run); and the resident memory while a
+// big picture is shown and after a small one has replaced it.
 
 #include <benchmark/benchmark.h>
 
@@ -17,7 +17,8 @@
 #include "support/ResidentMemory.h"
 #include "support/TestPictures.h"
 
-namespace {
+namespace
+{
 
 std::string gAvatars;
 
@@ -77,17 +78,38 @@ void DecodeJpeg(benchmark::State& state, const std::string& path)
     }
 }
 
-void BM_ManageLogo_Png64(benchmark::State& state) { ShowLogo(state, "png64"); }
-void BM_Libpng_Png64(benchmark::State& state) { DecodePng(state, gAvatars + "/png64"); }
-void BM_ManageLogo_Jpeg300x200(benchmark::State& state) { ShowLogo(state, "jpeg300"); }
-void BM_Libjpeg_Jpeg300x200(benchmark::State& state) { DecodeJpeg(state, gAvatars + "/jpeg300"); }
-void BM_ManageLogo_Jpeg12MP(benchmark::State& state) { ShowLogo(state, "photo12mp"); }
+void BM_ManageLogo_Png64(benchmark::State& state)
+{
+    ShowLogo(state, "png64");
+}
+void BM_Libpng_Png64(benchmark::State& state)
+{
+    DecodePng(state, gAvatars + "/png64");
+}
+void BM_ManageLogo_Jpeg300x200(benchmark::State& state)
+{
+    ShowLogo(state, "jpeg300");
+}
+void BM_Libjpeg_Jpeg300x200(benchmark::State& state)
+{
+    DecodeJpeg(state, gAvatars + "/jpeg300");
+}
+void BM_ManageLogo_Jpeg12MP(benchmark::State& state)
+{
+    ShowLogo(state, "photo12mp");
+}
 void BM_Libjpeg_Jpeg12MP(benchmark::State& state)
 {
     DecodeJpeg(state, gAvatars + "/photo12mp");
 }
-void BM_ManageLogo_Png2000(benchmark::State& state) { ShowLogo(state, "png2000"); }
-void BM_Libpng_Png2000(benchmark::State& state) { DecodePng(state, gAvatars + "/png2000"); }
+void BM_ManageLogo_Png2000(benchmark::State& state)
+{
+    ShowLogo(state, "png2000");
+}
+void BM_Libpng_Png2000(benchmark::State& state)
+{
+    DecodePng(state, gAvatars + "/png2000");
+}
 
 double ResidentMiB()
 {

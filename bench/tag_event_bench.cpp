@@ -17,7 +17,8 @@
 #include "Pairs.h"
 #include "support/TestPictures.h"
 
-namespace {
+namespace
+{
 
 std::string gList;
 std::string gPicture;
@@ -49,7 +50,7 @@ void BM_ShowRfidTag_LastOf1000(benchmark::State& state)
     VEKWindow* window = Window().Window();
     BMessage event('RFID');
     event.AddInt32("_time", 57);
-    event.AddString("_tagstr", "04006993");  // 999 * 7
+    event.AddString("_tagstr", "04006993"); // 999 * 7
     QuietStdout quiet;
     for (auto _ : state)
         window->MessageReceived(&event);

@@ -15,7 +15,8 @@
 
 #include "VEKWindow.h"
 
-namespace {
+namespace
+{
 
 std::string gList;
 VEKWindow* gWindow = nullptr;

@@ -238,8 +238,7 @@ bool Prefs::GetRect(const char* name, BRect* value, BRect* def)
     if (n == B_ENTRY_NOT_FOUND) {
         *value = *def;
         float defaults[4] = {def->left, def->top, def->right, def->bottom};
-        if (!fReadOnly &&
-            fFile->WriteAttr(name, B_RECT_TYPE, 0, defaults, sizeof(defaults)) < 0) {
+        if (!fReadOnly && fFile->WriteAttr(name, B_RECT_TYPE, 0, defaults, sizeof(defaults)) < 0) {
             printf("WriteAttr on %s died\n", name);
             fError = true;
             return false;

@@ -81,10 +81,10 @@ void Delivery::DropOld(Clock::time_point now)
         fCounts.droppedOld++;
     }
     if (fCounts.droppedOld > before && before + fCounts.droppedFull == fDroppedSaid)
-        fprintf(stderr, "vek-reader: reads that waited %lld s for %s are dropped\n",
-                (long long)std::chrono::duration_cast<std::chrono::seconds>(fSettings.longest)
-                    .count(),
-                fSettings.target.c_str());
+        fprintf(
+            stderr, "vek-reader: reads that waited %lld s for %s are dropped\n",
+            (long long)std::chrono::duration_cast<std::chrono::seconds>(fSettings.longest).count(),
+            fSettings.target.c_str());
 }
 
 void Delivery::SayDropped()
@@ -154,9 +154,8 @@ void Delivery::Loop()
                     (long long)std::chrono::duration_cast<std::chrono::seconds>(fSettings.longest)
                         .count());
         }
-        fChanged.wait_for(lock, fSettings.retry, [&] {
-            return fStopping && Clock::now() >= fStopBy;
-        });
+        fChanged.wait_for(lock, fSettings.retry,
+                          [&] { return fStopping && Clock::now() >= fStopBy; });
     }
     SayDropped();
     if (!fQueue.empty())

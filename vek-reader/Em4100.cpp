@@ -112,8 +112,7 @@ void Em4100Decoder::EndFrame()
     uint8_t sum = value[0] ^ value[1] ^ value[2] ^ value[3] ^ value[4];
     if (sum != value[5]) {
         char why[64];
-        snprintf(why, sizeof(why), "bad checksum %02X, the tag's bytes give %02X", value[5],
-                 sum);
+        snprintf(why, sizeof(why), "bad checksum %02X, the tag's bytes give %02X", value[5], sum);
         Broken(why);
         return;
     }

@@ -167,9 +167,9 @@ bool IsGlobalKey(const std::string& key)
 
 bool IsReaderKey(const std::string& key)
 {
-    for (const char* known : {"name", "message", "path", "baud", "format", "device", "grab",
-                              "match", "broker", "host", "port", "topic", "field", "publish",
-                              "username", "password"}) {
+    for (const char* known :
+         {"name", "message", "path", "baud", "format", "device", "grab", "match", "broker", "host",
+          "port", "topic", "field", "publish", "username", "password"}) {
         if (key == known)
             return true;
     }
@@ -227,8 +227,7 @@ bool SetBroker(MqttSettings* mqtt, const std::string& value, std::string* why)
             }
             port = value.substr(close + 2);
         }
-    } else if (value.find(':') != std::string::npos &&
-               value.find(':') == value.rfind(':')) {
+    } else if (value.find(':') != std::string::npos && value.find(':') == value.rfind(':')) {
         host = value.substr(0, value.find(':'));
         port = value.substr(value.find(':') + 1);
     }
@@ -295,7 +294,8 @@ bool SetReader(ReaderOptions* reader, const std::string& key, const std::string&
             reader->serial.baud = baud;
         } else if (key == "format") {
             if (!SetFormat(&reader->serial, value)) {
-                *why = "format \"" + value + "\" is not like 8N1 (data bits 5-8, parity N, E "
+                *why = "format \"" + value +
+                       "\" is not like 8N1 (data bits 5-8, parity N, E "
                        "or O, stop bits 1 or 2)";
                 return false;
             }

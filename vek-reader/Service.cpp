@@ -65,8 +65,7 @@ bool MakeReaders(const ServiceOptions& options, Readers* readers, std::string* e
 }
 
 ReaderService::ReaderService(const ServiceOptions& options, Readers readers)
-    : BApplication(kSignature), fOptions(options), fReaders(std::move(readers)),
-      fHold(options.hold)
+    : BApplication(kSignature), fOptions(options), fReaders(std::move(readers)), fHold(options.hold)
 {
     for (const ReaderOptions& reader : fOptions.readers)
         fMessages[reader.name] = reader.message;

@@ -29,7 +29,8 @@ struct TagRead {
     bool local = true;
 };
 
-class TagSink {
+class TagSink
+{
 public:
     virtual ~TagSink() = default;
 
@@ -42,7 +43,8 @@ public:
     virtual void Back(const std::string& reader) = 0;
 };
 
-class TagSource {
+class TagSource
+{
 public:
     virtual ~TagSource() = default;
 

@@ -12,23 +12,50 @@ namespace
 char HexDigit(unsigned int code, bool shift)
 {
     switch (code) {
-        case KEY_0: case KEY_KP0: return '0';
-        case KEY_1: case KEY_KP1: return '1';
-        case KEY_2: case KEY_KP2: return '2';
-        case KEY_3: case KEY_KP3: return '3';
-        case KEY_4: case KEY_KP4: return '4';
-        case KEY_5: case KEY_KP5: return '5';
-        case KEY_6: case KEY_KP6: return '6';
-        case KEY_7: case KEY_KP7: return '7';
-        case KEY_8: case KEY_KP8: return '8';
-        case KEY_9: case KEY_KP9: return '9';
-        case KEY_A: return shift ? 'A' : 'a';
-        case KEY_B: return shift ? 'B' : 'b';
-        case KEY_C: return shift ? 'C' : 'c';
-        case KEY_D: return shift ? 'D' : 'd';
-        case KEY_E: return shift ? 'E' : 'e';
-        case KEY_F: return shift ? 'F' : 'f';
-        default: return 0;
+    case KEY_0:
+    case KEY_KP0:
+        return '0';
+    case KEY_1:
+    case KEY_KP1:
+        return '1';
+    case KEY_2:
+    case KEY_KP2:
+        return '2';
+    case KEY_3:
+    case KEY_KP3:
+        return '3';
+    case KEY_4:
+    case KEY_KP4:
+        return '4';
+    case KEY_5:
+    case KEY_KP5:
+        return '5';
+    case KEY_6:
+    case KEY_KP6:
+        return '6';
+    case KEY_7:
+    case KEY_KP7:
+        return '7';
+    case KEY_8:
+    case KEY_KP8:
+        return '8';
+    case KEY_9:
+    case KEY_KP9:
+        return '9';
+    case KEY_A:
+        return shift ? 'A' : 'a';
+    case KEY_B:
+        return shift ? 'B' : 'b';
+    case KEY_C:
+        return shift ? 'C' : 'c';
+    case KEY_D:
+        return shift ? 'D' : 'd';
+    case KEY_E:
+        return shift ? 'E' : 'e';
+    case KEY_F:
+        return shift ? 'F' : 'f';
+    default:
+        return 0;
     }
 }
 
@@ -36,14 +63,20 @@ char HexDigit(unsigned int code, bool shift)
 bool Modifier(unsigned int code)
 {
     switch (code) {
-        case KEY_LEFTSHIFT: case KEY_RIGHTSHIFT:
-        case KEY_LEFTCTRL: case KEY_RIGHTCTRL:
-        case KEY_LEFTALT: case KEY_RIGHTALT:
-        case KEY_LEFTMETA: case KEY_RIGHTMETA:
-        case KEY_CAPSLOCK: case KEY_NUMLOCK: case KEY_SCROLLLOCK:
-            return true;
-        default:
-            return false;
+    case KEY_LEFTSHIFT:
+    case KEY_RIGHTSHIFT:
+    case KEY_LEFTCTRL:
+    case KEY_RIGHTCTRL:
+    case KEY_LEFTALT:
+    case KEY_RIGHTALT:
+    case KEY_LEFTMETA:
+    case KEY_RIGHTMETA:
+    case KEY_CAPSLOCK:
+    case KEY_NUMLOCK:
+    case KEY_SCROLLLOCK:
+        return true;
+    default:
+        return false;
     }
 }
 
@@ -55,8 +88,7 @@ std::string KeyName(unsigned int code)
 
 } // namespace
 
-WedgeDecoder::WedgeDecoder(const std::string& reader, TagSink& sink)
-    : fReader(reader), fSink(sink)
+WedgeDecoder::WedgeDecoder(const std::string& reader, TagSink& sink) : fReader(reader), fSink(sink)
 {
 }
 

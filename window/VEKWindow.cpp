@@ -27,14 +27,8 @@ static bool IsOnScreen(BWindow* window, BRect frame)
 
 VEKWindow::VEKWindow(BRect frame)
     : BWindow(frame, "Pictoslate", B_TITLED_WINDOW, B_NOT_RESIZABLE, B_CURRENT_WORKSPACE),
-      fCallMe(NULL),
-      fPrefs(NULL),
-      fMainView(NULL),
-      fLogoView(NULL),
-      fLogoBitmap(NULL),
-      fListCutSaid(false),
-      fTextView(NULL),
-      fScrollView(NULL)
+      fCallMe(NULL), fPrefs(NULL), fMainView(NULL), fLogoView(NULL), fLogoBitmap(NULL),
+      fListCutSaid(false), fTextView(NULL), fScrollView(NULL)
 {
     BRect bounds = Bounds();
 
@@ -64,8 +58,8 @@ VEKWindow::VEKWindow(BRect frame)
     textRect.OffsetTo(0, 0);
 
     fTextView = new BTextView(logFrame, "text_view", textRect, B_FOLLOW_ALL, B_WILL_DRAW);
-    fScrollView = new BScrollView("scroll_view", fTextView, B_FOLLOW_ALL, 0, false, true,
-                                  B_PLAIN_BORDER);
+    fScrollView =
+        new BScrollView("scroll_view", fTextView, B_FOLLOW_ALL, 0, false, true, B_PLAIN_BORDER);
     fMainView->AddChild(fScrollView);
 
     BFont font(be_fixed_font);
@@ -79,8 +73,7 @@ VEKWindow::VEKWindow(BRect frame)
     BEntry executable;
     BPath executablePath;
     if (be_app != NULL && be_app->GetAppInfo(&info) == B_OK &&
-        executable.SetTo(&info.ref, false) == B_OK &&
-        executable.GetPath(&executablePath) == B_OK &&
+        executable.SetTo(&info.ref, false) == B_OK && executable.GetPath(&executablePath) == B_OK &&
         executablePath.GetParent(&fAppDir) == B_OK) {
         BPath avatars(fAppDir.Path(), "avatars");
         BDirectory directory;
@@ -130,4 +123,7 @@ void VEKWindow::FrameMoved(BPoint origin)
     fPrefs->fWinRect = IsOnScreen(this, frame) ? frame : Prefs::DefaultWinRect();
 }
 
-void VEKWindow::FrameResized(float width, float height) { fMainView->Invalidate(); }
+void VEKWindow::FrameResized(float width, float height)
+{
+    fMainView->Invalidate();
+}

@@ -13,16 +13,10 @@ class BView;
 class Prefs;
 
 // Modes of the avatar list.
-enum {
-    A_INIT = 0,
-    A_READ = 1,
-    A_WRITE = 2,
-    A_CHECK = 3,
-    A_LOOK = 4,
-    A_ERR = 5
-};
+enum { A_INIT = 0, A_READ = 1, A_WRITE = 2, A_CHECK = 3, A_LOOK = 4, A_ERR = 5 };
 
-class VEKWindow : public BWindow {
+class VEKWindow : public BWindow
+{
 public:
     VEKWindow(BRect frame);
     virtual ~VEKWindow();

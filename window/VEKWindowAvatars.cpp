@@ -16,7 +16,8 @@
 
 #include <string_view>
 
-namespace {
+namespace
+{
 
 const char* kListName = "rfid_avatar_list";
 
@@ -31,7 +32,8 @@ const off_t kLongestList = 16 * 1024 * 1024;
 
 // The list file, handed out piece by piece as a line-by-line fgets() into a
 // 256-byte buffer would give them, without copying and without a lock per call.
-class ListReader {
+class ListReader
+{
 public:
     ListReader(int fd) : fFile(fd), fStart(0), fEnd(0), fTotal(0), fAtEnd(false), fCut(false) {}
 
@@ -182,64 +184,63 @@ void VEKWindow::WorkWithAvaList(int mode, char* search)
         listPath.Append(kListName, false);
 
     switch (mode) {
-        case A_INIT:
-            printf("Modus: A_INIT\n");
-            ManageLogo((char*)"givecard2");
+    case A_INIT:
+        printf("Modus: A_INIT\n");
+        ManageLogo((char*)"givecard2");
+        ScanAvatarList(
+            listPath.Path(), fListCutSaid, [search](std::string_view name, std::string_view tag) {
+                printf("Add: '%.*s' '%.*s' ", (int)name.size(), name.data(), (int)tag.size(),
+                       tag.data());
+                if (search != NULL) {
+                    size_t at = tag.find(search);
+                    printf("strstr: '%p'",
+                           at != std::string_view::npos ? (const void*)(tag.data() + at) : NULL);
+                }
+                printf("\n");
+                return true;
+            });
+        break;
+
+    case A_READ:
+        printf("Modus: A_READ\n");
+        break;
+
+    case A_WRITE:
+        printf("Modus: A_WRITE\n");
+        break;
+
+    case A_CHECK: {
+        printf("Modus: A_CHECK\n");
+        BNode node(listPath.Path());
+        BNodeInfo nodeInfo;
+        nodeInfo.SetTo(&node);
+        nodeInfo.SetType("text/plain");
+        break;
+    }
+
+    case A_LOOK: {
+        printf("Modus: A_LOOK\n");
+        if (IsMinimized()) {
+            printf("Will Show on screen.. \n");
+            Show();
+            Minimize(false);
+        }
+        // An empty key would be found in every entry; it names nobody.
+        char name[kLongestPiece + 1];
+        bool matched = false;
+        if (search != NULL && search[0] != '\0') {
             ScanAvatarList(listPath.Path(), fListCutSaid,
-                           [search](std::string_view name, std::string_view tag) {
-                               printf("Add: '%.*s' '%.*s' ", (int)name.size(), name.data(),
-                                      (int)tag.size(), tag.data());
-                               if (search != NULL) {
-                                   size_t at = tag.find(search);
-                                   printf("strstr: '%p'",
-                                          at != std::string_view::npos ? (const void*)(tag.data() + at)
-                                                                       : NULL);
-                               }
-                               printf("\n");
-                               return true;
+                           [&](std::string_view entryName, std::string_view tag) {
+                               if (tag.find(search) == std::string_view::npos)
+                                   return true;
+                               memcpy(name, entryName.data(), entryName.size());
+                               name[entryName.size()] = '\0';
+                               matched = true;
+                               return false;
                            });
-            break;
-
-        case A_READ:
-            printf("Modus: A_READ\n");
-            break;
-
-        case A_WRITE:
-            printf("Modus: A_WRITE\n");
-            break;
-
-        case A_CHECK: {
-            printf("Modus: A_CHECK\n");
-            BNode node(listPath.Path());
-            BNodeInfo nodeInfo;
-            nodeInfo.SetTo(&node);
-            nodeInfo.SetType("text/plain");
-            break;
         }
-
-        case A_LOOK: {
-            printf("Modus: A_LOOK\n");
-            if (IsMinimized()) {
-                printf("Will Show on screen.. \n");
-                Show();
-                Minimize(false);
-            }
-            // An empty key would be found in every entry; it names nobody.
-            char name[kLongestPiece + 1];
-            bool matched = false;
-            if (search != NULL && search[0] != '\0') {
-                ScanAvatarList(listPath.Path(), fListCutSaid,
-                               [&](std::string_view entryName, std::string_view tag) {
-                                   if (tag.find(search) == std::string_view::npos)
-                                       return true;
-                                   memcpy(name, entryName.data(), entryName.size());
-                                   name[entryName.size()] = '\0';
-                                   matched = true;
-                                   return false;
-                               });
-            }
-            ManageLogo(matched ? name : NULL);
-            break;
-        }
+        ManageLogo(matched ? name : NULL);
+        break;
+    }
     }
 }

@@ -15,45 +15,45 @@
 void VEKWindow::MessageReceived(BMessage* message)
 {
     switch (message->what) {
-        case B_SIMPLE_DATA:
-            message->PrintToStream();
-            break;
+    case B_SIMPLE_DATA:
+        message->PrintToStream();
+        break;
 
-        case 'RFID':
-            ShowRfidTag(message);
-            break;
+    case 'RFID':
+        ShowRfidTag(message);
+        break;
 
-        case B_UNMAPPED_KEY_DOWN:
-            AddOptionalByWinKey(message);
-            break;
+    case B_UNMAPPED_KEY_DOWN:
+        AddOptionalByWinKey(message);
+        break;
 
-        case 'rPrf':
-            // Arrives on the application's thread too; the lock keeps the
-            // reload apart from the frame updates of the window's thread.
-            if (fPrefs != NULL && Lock()) {
-                fPrefs->LoadPrefs();
-                Unlock();
-            }
-            break;
+    case 'rPrf':
+        // Arrives on the application's thread too; the lock keeps the
+        // reload apart from the frame updates of the window's thread.
+        if (fPrefs != NULL && Lock()) {
+            fPrefs->LoadPrefs();
+            Unlock();
+        }
+        break;
 
-        case _DISPOSE_DRAG_:
-        case '_KDN':
-        case B_KEY_DOWN:
-        case B_KEY_UP:
-        case B_MODIFIERS_CHANGED:
-        case B_MOUSE_DOWN:
-        case B_MOUSE_MOVED:
-        case B_MOUSE_UP:
-        case B_MOUSE_WHEEL_CHANGED:
-        case _PING_:
-        case B_UNMAPPED_KEY_UP:
-            break;
+    case _DISPOSE_DRAG_:
+    case '_KDN':
+    case B_KEY_DOWN:
+    case B_KEY_UP:
+    case B_MODIFIERS_CHANGED:
+    case B_MOUSE_DOWN:
+    case B_MOUSE_MOVED:
+    case B_MOUSE_UP:
+    case B_MOUSE_WHEEL_CHANGED:
+    case _PING_:
+    case B_UNMAPPED_KEY_UP:
+        break;
 
-        default:
-            printf("VEKWindow::MessageReceived\n");
-            message->PrintToStream();
-            BWindow::MessageReceived(message);
-            break;
+    default:
+        printf("VEKWindow::MessageReceived\n");
+        message->PrintToStream();
+        BWindow::MessageReceived(message);
+        break;
     }
 }
 
@@ -101,8 +101,8 @@ void DoError(const char* message)
         memcpy(alertText + strlen(kPrefix), text, length);
         alertText[strlen(kPrefix) + length] = '\0';
 
-        BAlert* alert = new BAlert("Autsch", alertText, " Autch ", NULL, NULL, B_WIDTH_AS_USUAL,
-                                   B_INFO_ALERT);
+        BAlert* alert =
+            new BAlert("Autsch", alertText, " Autch ", NULL, NULL, B_WIDTH_AS_USUAL, B_INFO_ALERT);
         alert->SetShortcut(0, B_ENTER);
         alert->Go();
     } catch (const std::bad_alloc&) {

@@ -210,7 +210,9 @@ void AppServices::Serve()
             next = fDeadlines.begin()->first;
         if (fListenersPausedUntil != 0 && fListenersPausedUntil < next)
             next = fListenersPausedUntil;
-        int wait = next == B_INFINITE_TIMEOUT ? -1 : (int)((std::max<bigtime_t>(next - now, 0) + 999) / 1000);
+        int wait = next == B_INFINITE_TIMEOUT
+                       ? -1
+                       : (int)((std::max<bigtime_t>(next - now, 0) + 999) / 1000);
         int count = epoll_wait(fPoll, events, kEvents, wait);
         if (count < 0) {
             if (errno == EINTR)
@@ -364,8 +366,7 @@ bool AppServices::Deliver(Connection& connection, const MessageFrame::Header& he
         return true;
     }
     if (!SendReceipt(connection.socket, status)) {
-        fprintf(stderr,
-                "BApplication: dropped the connection from process %ld: it does not read\n",
+        fprintf(stderr, "BApplication: dropped the connection from process %ld: it does not read\n",
                 (long)connection.peer);
         Drop(connection.socket);
         return false;

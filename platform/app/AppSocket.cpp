@@ -188,8 +188,9 @@ status_t AppSocket::Connect(const std::string& path, int* socketOut, team_id* pe
     int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     if (fd < 0)
         return last_error_status();
-    bigtime_t deadline = timeout == B_INFINITE_TIMEOUT ? B_INFINITE_TIMEOUT
-                                                       : system_time() + (timeout < 0 ? 0 : timeout);
+    bigtime_t deadline = timeout == B_INFINITE_TIMEOUT
+                             ? B_INFINITE_TIMEOUT
+                             : system_time() + (timeout < 0 ? 0 : timeout);
     // A full backlog gives EAGAIN at once; there is nothing to wait on but time.
     while (connect(fd, (const sockaddr*)&address, sizeof(address)) != 0) {
         if (errno == EINTR)
@@ -231,8 +232,7 @@ status_t AppSocket::Listen(const std::string& path, int* socketOut)
     int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0)
         return last_error_status();
-    if (bind(fd, (const sockaddr*)&address, sizeof(address)) != 0 ||
-        listen(fd, SOMAXCONN) != 0) {
+    if (bind(fd, (const sockaddr*)&address, sizeof(address)) != 0 || listen(fd, SOMAXCONN) != 0) {
         status_t status = last_error_status();
         close(fd);
         return status;

@@ -219,8 +219,7 @@ status_t BApplication::Register(const std::vector<std::string>& arguments)
     }
     const std::string& folder = services->Folder();
     if (services->IsFallbackFolder()) {
-        fprintf(stderr,
-                "BApplication: %s is not a private folder of this user; using %s instead\n",
+        fprintf(stderr, "BApplication: %s is not a private folder of this user; using %s instead\n",
                 AppSocket::PreferredFolder().c_str(), folder.c_str());
     }
     AppSocket::RemoveStale(folder);
@@ -384,9 +383,9 @@ void BApplication::_UnregisterWindow(BLooper* window)
         auto finished = [](const std::shared_ptr<LooperState>& other) {
             return other->IsFinished();
         };
-        fEndingWindowLoops.erase(std::remove_if(fEndingWindowLoops.begin(),
-                                                fEndingWindowLoops.end(), finished),
-                                 fEndingWindowLoops.end());
+        fEndingWindowLoops.erase(
+            std::remove_if(fEndingWindowLoops.begin(), fEndingWindowLoops.end(), finished),
+            fEndingWindowLoops.end());
         fEndingWindowLoops.push_back(loop);
     }
     for (auto it = fWindows.begin(); it != fWindows.end(); ++it) {

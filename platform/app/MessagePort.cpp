@@ -48,9 +48,8 @@ status_t MessagePort::Post(std::unique_ptr<BMessage>&& message, bigtime_t timeou
     if (!mayExceedCapacity) {
         auto room = [this, bytes] { return fClosed || HasRoomFor(bytes); };
         if (!WaitFor(fNotFull, guard, timeout, room)) {
-            if (roomSignal != nullptr &&
-                std::find(fRoomWaiters.begin(), fRoomWaiters.end(), roomSignal) ==
-                    fRoomWaiters.end())
+            if (roomSignal != nullptr && std::find(fRoomWaiters.begin(), fRoomWaiters.end(),
+                                                   roomSignal) == fRoomWaiters.end())
                 fRoomWaiters.push_back(roomSignal);
             return timeout <= 0 ? B_WOULD_BLOCK : B_TIMED_OUT;
         }

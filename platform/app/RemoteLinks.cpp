@@ -217,12 +217,13 @@ status_t RemoteLinks::Send(team_id team, const std::vector<char>& frame, bigtime
     status_t timedOut = timeout <= 0 ? B_WOULD_BLOCK : B_TIMED_OUT;
     if (timeout <= 0)
         timeout = kLooperSendLimit;
-    bigtime_t deadline = timeout == B_INFINITE_TIMEOUT ? B_INFINITE_TIMEOUT : system_time() + timeout;
+    bigtime_t deadline =
+        timeout == B_INFINITE_TIMEOUT ? B_INFINITE_TIMEOUT : system_time() + timeout;
 
     for (int attempt = 0;; attempt++) {
         status_t status = B_OK;
-        std::shared_ptr<Link> link =
-            LinkTo(team, deadline == B_INFINITE_TIMEOUT ? kConnectTimeout : Left(deadline), &status);
+        std::shared_ptr<Link> link = LinkTo(
+            team, deadline == B_INFINITE_TIMEOUT ? kConnectTimeout : Left(deadline), &status);
         if (link == nullptr)
             return status == B_TIMED_OUT ? timedOut : status;
 

@@ -70,8 +70,8 @@ constexpr size_t kOwnPagesLength = 4 * 1024 * 1024;
 std::shared_ptr<uint8[]> allocate_bits(size_t length, bool zeroed)
 {
     if (length >= kOwnPagesLength) {
-        void* pages = mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS,
-                           -1, 0);
+        void* pages =
+            mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
         if (pages == MAP_FAILED)
             return nullptr;
         madvise(pages, length, MADV_HUGEPAGE);

@@ -4,7 +4,8 @@
 #include <Rect.h>
 #include <SupportDefs.h>
 
-namespace BPrivate {
+namespace BPrivate
+{
 
 // The pixels a window's views draw into: 32 bits a pixel, bytes B, G, R, A in
 // memory (the platform's B_RGBA32), rows of bytesPerRow bytes. Drawing code clips

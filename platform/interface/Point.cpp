@@ -11,4 +11,7 @@ void BPoint::ConstrainTo(BRect rect)
     y = y < rect.top ? rect.top : (y > rect.bottom ? rect.bottom : y);
 }
 
-void BPoint::PrintToStream() const { printf("BPoint(x:%.1f, y:%.1f)\n", x, y); }
+void BPoint::PrintToStream() const
+{
+    printf("BPoint(x:%.1f, y:%.1f)\n", x, y);
+}

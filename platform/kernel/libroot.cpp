@@ -29,7 +29,8 @@ status_t snooze(bigtime_t microseconds)
 {
     if (microseconds <= 0)
         return B_OK;
-    struct timespec delay = {(time_t)(microseconds / 1000000), (long)(microseconds % 1000000) * 1000};
+    struct timespec delay = {(time_t)(microseconds / 1000000),
+                             (long)(microseconds % 1000000) * 1000};
     while (nanosleep(&delay, &delay) != 0 && errno == EINTR) {
     }
     return B_OK;
@@ -50,7 +51,8 @@ __attribute__((constructor)) static void line_buffered_stdout()
     setvbuf(stdout, NULL, _IOLBF, 0);
 }
 
-namespace {
+namespace
+{
 
 struct ErrorText {
     status_t code;
@@ -169,7 +171,8 @@ const ErrnoCode kErrnoCodes[] = {
 
 } // namespace
 
-namespace BPrivate {
+namespace BPrivate
+{
 
 status_t status_from_errno(int error)
 {
@@ -179,7 +182,10 @@ status_t status_from_errno(int error)
     return B_ERROR;
 }
 
-status_t last_error_status() { return status_from_errno(errno); }
+status_t last_error_status()
+{
+    return status_from_errno(errno);
+}
 
 } // namespace BPrivate
 

@@ -28,7 +28,10 @@ ssize_t BPositionIO::Write(const void* buffer, size_t size)
     return result;
 }
 
-status_t BPositionIO::SetSize(off_t) { return B_ERROR; }
+status_t BPositionIO::SetSize(off_t)
+{
+    return B_ERROR;
+}
 
 status_t BPositionIO::GetSize(off_t* size) const
 {
@@ -79,7 +82,10 @@ off_t BMallocIO::Seek(off_t position, uint32 seekMode)
     return fPosition;
 }
 
-off_t BMallocIO::Position() const { return fPosition; }
+off_t BMallocIO::Position() const
+{
+    return fPosition;
+}
 
 status_t BMallocIO::SetSize(off_t size)
 {
@@ -138,7 +144,10 @@ off_t BMemoryIO::Seek(off_t position, uint32 seekMode)
     return fPosition;
 }
 
-off_t BMemoryIO::Position() const { return fPosition; }
+off_t BMemoryIO::Position() const
+{
+    return fPosition;
+}
 
 status_t BMemoryIO::SetSize(off_t size)
 {

@@ -3,7 +3,8 @@
 
 #include <SupportDefs.h>
 
-namespace BPrivate {
+namespace BPrivate
+{
 
 // The platform's status code for a Linux errno value (B_ERROR when none fits).
 status_t status_from_errno(int error);

@@ -9,7 +9,10 @@ BLocker::BLocker(const char* name, bool) : fName(name) {}
 
 BLocker::~BLocker() = default;
 
-bool BLocker::Lock() { return LockWithTimeout(B_INFINITE_TIMEOUT) == B_OK; }
+bool BLocker::Lock()
+{
+    return LockWithTimeout(B_INFINITE_TIMEOUT) == B_OK;
+}
 
 status_t BLocker::LockWithTimeout(bigtime_t timeout)
 {
@@ -48,7 +51,10 @@ thread_id BLocker::LockingThread() const
     return fOwner;
 }
 
-bool BLocker::IsLocked() const { return LockingThread() == find_thread(NULL); }
+bool BLocker::IsLocked() const
+{
+    return LockingThread() == find_thread(NULL);
+}
 
 int32 BLocker::CountLocks() const
 {

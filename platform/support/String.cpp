@@ -5,7 +5,8 @@
 #include <string.h>
 #include <strings.h>
 
-namespace {
+namespace
+{
 
 std::string FromText(const char* string, int32 maxLength = -1)
 {
@@ -59,7 +60,10 @@ BString& BString::operator=(char c)
     return *this;
 }
 
-BString& BString::SetTo(const char* string) { return *this = string; }
+BString& BString::SetTo(const char* string)
+{
+    return *this = string;
+}
 
 BString& BString::SetTo(const char* string, int32 maxLength)
 {
@@ -67,7 +71,10 @@ BString& BString::SetTo(const char* string, int32 maxLength)
     return *this;
 }
 
-BString& BString::SetTo(const BString& other) { return *this = other; }
+BString& BString::SetTo(const BString& other)
+{
+    return *this = other;
+}
 
 BString& BString::SetTo(char c, int32 count)
 {
@@ -75,8 +82,14 @@ BString& BString::SetTo(char c, int32 count)
     return *this;
 }
 
-BString& BString::operator+=(const BString& other) { return Append(other); }
-BString& BString::operator+=(const char* string) { return Append(string); }
+BString& BString::operator+=(const BString& other)
+{
+    return Append(other);
+}
+BString& BString::operator+=(const char* string)
+{
+    return Append(string);
+}
 
 BString& BString::operator+=(char c)
 {
@@ -172,7 +185,10 @@ BString& BString::RemoveFirst(const char* string)
     return *this;
 }
 
-BString& BString::RemoveAll(const char* string) { return ReplaceAll(string, ""); }
+BString& BString::RemoveAll(const char* string)
+{
+    return ReplaceAll(string, "");
+}
 
 BString& BString::CopyInto(BString& into, int32 fromOffset, int32 length) const
 {
@@ -193,7 +209,10 @@ void BString::CopyInto(char* into, int32 fromOffset, int32 length) const
     memcpy(into, fData.data() + fromOffset, (size_t)length);
 }
 
-int BString::Compare(const BString& other) const { return strcmp(String(), other.String()); }
+int BString::Compare(const BString& other) const
+{
+    return strcmp(String(), other.String());
+}
 
 int BString::Compare(const char* string) const
 {
@@ -215,9 +234,15 @@ int BString::ICompare(const char* string) const
     return strcasecmp(String(), string != NULL ? string : "");
 }
 
-bool BString::operator==(const char* string) const { return Compare(string) == 0; }
+bool BString::operator==(const char* string) const
+{
+    return Compare(string) == 0;
+}
 
-bool operator==(const char* string, const BString& other) { return other == string; }
+bool operator==(const char* string, const BString& other)
+{
+    return other == string;
+}
 
 int32 BString::FindFirst(const char* string, int32 fromOffset) const
 {
@@ -324,9 +349,18 @@ BString& BString::UnlockBuffer(int32 length)
     return *this;
 }
 
-BString& BString::operator<<(const char* string) { return Append(string); }
-BString& BString::operator<<(const BString& other) { return Append(other); }
-BString& BString::operator<<(char c) { return *this += c; }
+BString& BString::operator<<(const char* string)
+{
+    return Append(string);
+}
+BString& BString::operator<<(const BString& other)
+{
+    return Append(other);
+}
+BString& BString::operator<<(char c)
+{
+    return *this += c;
+}
 
 BString& BString::operator<<(int value)
 {

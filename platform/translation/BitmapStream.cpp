@@ -68,8 +68,7 @@ ssize_t BBitmapStream::ReadAt(off_t position, void* buffer, size_t size)
     }
     if (done < count) {
         size_t bitsOffset = (size_t)position + done - kBitmapHeaderSize;
-        memcpy(target + done, BPrivate::BitmapPixels::Readable(fBitmap) + bitsOffset,
-               count - done);
+        memcpy(target + done, BPrivate::BitmapPixels::Readable(fBitmap) + bitsOffset, count - done);
     }
     return (ssize_t)count;
 }

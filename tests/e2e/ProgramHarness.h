@@ -24,7 +24,8 @@
 
 namespace fs = std::filesystem;
 
-class ProgramTest : public testing::Test {
+class ProgramTest : public testing::Test
+{
 protected:
     void SetUp() override
     {
@@ -69,8 +70,8 @@ protected:
     void Start(Process& process)
     {
         ASSERT_TRUE(process.Start(fProgram));
-        ASSERT_TRUE(process.WaitForStdout("-- StartUp --\n", 20000)) << process.Stdout()
-                                                                    << process.Stderr();
+        ASSERT_TRUE(process.WaitForStdout("-- StartUp --\n", 20000))
+            << process.Stdout() << process.Stderr();
     }
 
     static int Send(const std::vector<std::string>& arguments, std::string* err = nullptr)

@@ -20,9 +20,11 @@ protected:
     static void ExpectCleanEnd(Process& program)
     {
         EXPECT_TRUE(program.Exited());
-        EXPECT_EQ(0, program.ExitCode()) << "signal " << program.TermSignal() << ": " << program.Stderr();
+        EXPECT_EQ(0, program.ExitCode())
+            << "signal " << program.TermSignal() << ": " << program.Stderr();
         std::string out = program.Stdout();
-        EXPECT_EQ(out.size() - 11, out.rfind("\n-VEK end-\n")) << out.substr(out.size() > 300 ? out.size() - 300 : 0);
+        EXPECT_EQ(out.size() - 11, out.rfind("\n-VEK end-\n"))
+            << out.substr(out.size() > 300 ? out.size() - 300 : 0);
     }
 };
 

@@ -6,7 +6,8 @@
 #include <fstream>
 #include <thread>
 
-class ProgramRunTest : public ProgramTest {
+class ProgramRunTest : public ProgramTest
+{
 protected:
     std::string StartUpTrace(bool firstStart) const
     {
@@ -14,11 +15,12 @@ protected:
         std::string file = folder + "/PXL_settings";
         return std::string("-VEK begin-\n") +
                (firstStart ? ">> musste machen: " : ">> schon da: ") + folder + "\n[Path:" + file +
-               "]\n" + (firstStart ? "[File not found]\n" : "[File found]\n") + "Prefs '" +
-               file + "' \n" +
+               "]\n" + (firstStart ? "[File not found]\n" : "[File found]\n") + "Prefs '" + file +
+               "' \n" +
                "Modus: 3 | search: '(null)'\nModus: A_CHECK\n"
                "Modus: 0 | search: '(null)'\nModus: A_INIT\n"
-               "image: '" + Avatar("givecard2") + "'\nManageLogo BAD '" + Avatar("givecard2") +
+               "image: '" +
+               Avatar("givecard2") + "'\nManageLogo BAD '" + Avatar("givecard2") +
                "'\n-- StartUp --\n";
     }
 };
@@ -61,9 +63,12 @@ TEST_F(ProgramRunTest, TagEventsAndReloadsReachTheWindowOnly)
     std::string startUp = out.substr(0, out.find("-- StartUp --\n") + 14);
     EXPECT_EQ(startUp +
                   "xinfos: 2\nModus: 4 | search: '1B2'\nModus: A_LOOK\n"
-                  "image: '" + Avatar("alice") + "'\nManageLogo end 'alice'\n"
+                  "image: '" +
+                  Avatar("alice") +
+                  "'\nManageLogo end 'alice'\n"
                   "VEKApp BMessage: what = cust (0x63757374, or 1668641652)\n"
-                  "    entry " + std::string(9, ' ') +
+                  "    entry " +
+                  std::string(9, ' ') +
                   "value, type='LONG', c=1, size= 4, data[0]: 0x39 (57, '')\n"
                   "\n-VEK end-\n",
               out);
@@ -177,9 +182,9 @@ TEST_F(ProgramRunTest, ASocketFolderMadeByAnotherUserIsPassedOver)
     if (geteuid() != 0)
         GTEST_SKIP() << "making another user needs root";
     const std::string intruder = "vek-intruder";
-    int made = Process::Run("/usr/sbin/useradd",
-                            {"--system", "--no-create-home", "--shell", "/usr/sbin/nologin", intruder},
-                            20000);
+    int made = Process::Run(
+        "/usr/sbin/useradd",
+        {"--system", "--no-create-home", "--shell", "/usr/sbin/nologin", intruder}, 20000);
     if (made != 0 && made != 9) // 9: the user is there already
         GTEST_SKIP() << "useradd can't make a user here (" << made << ")";
     auto asIntruder = [&](const std::vector<std::string>& command) {
@@ -199,7 +204,11 @@ TEST_F(ProgramRunTest, ASocketFolderMadeByAnotherUserIsPassedOver)
     // Only a folder this test made is removed again, however the test ends.
     struct Remover {
         std::string path;
-        ~Remover() { if (!path.empty()) fs::remove_all(path); }
+        ~Remover()
+        {
+            if (!path.empty())
+                fs::remove_all(path);
+        }
     } tmpRemover;
     if (!fs::exists(tmpFolder) && asIntruder({"mkdir", "-m", "0777", tmpFolder}) == 0) {
         tmpRemover.path = tmpFolder;
@@ -295,8 +304,8 @@ TEST_F(ProgramRunTest, TenThousandEventsAreAllHandled)
 #if !defined(__SANITIZE_ADDRESS__)
     // AddressSanitizer holds freed memory back in its quarantine, so resident size says nothing
     // there; that build has LeakSanitizer at exit instead.
-    EXPECT_LT(after - before, 4096) << "resident memory grew from " << before << " to " << after
-                                    << " KiB";
+    EXPECT_LT(after - before, 4096)
+        << "resident memory grew from " << before << " to " << after << " KiB";
 #else
     (void)before;
     (void)after;

@@ -80,7 +80,6 @@ protected:
         }
         return g;
     }
-
 };
 
 static void ExpectColor(const TestPictures::Color& expected, const TestPictures::Color& seen,

@@ -115,7 +115,8 @@ TEST_F(TransportTest, IdleAndSlowConnectionsShutNobodyOutAndTimeOut)
     }
     Process program;
     Start(program);
-    std::string signature = BPrivate::AppSocket::SignaturePath(SocketFolder(), "application/VEK_BeOS");
+    std::string signature =
+        BPrivate::AppSocket::SignaturePath(SocketFolder(), "application/VEK_BeOS");
 
     std::vector<int> idle;
     for (int i = 0; i < kIdle; i++) {
@@ -192,7 +193,8 @@ TEST_F(TransportTest, AReplyAddressThatNeverReadsDoesNotStopTheProgram)
     BPrivate::MessageFrame::Header header;
     header.targetPort = 1;
     header.targetToken = -2;
-    header.flags = BPrivate::MessageFrame::kPreferredTarget | BPrivate::MessageFrame::kReplyRequired;
+    header.flags =
+        BPrivate::MessageFrame::kPreferredTarget | BPrivate::MessageFrame::kReplyRequired;
     header.replyPort = 5;
     header.replyTeam = (int32)getpid();
     std::vector<char> frame;

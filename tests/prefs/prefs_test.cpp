@@ -433,9 +433,10 @@ TEST_F(PrefsTest, FramesOfNaNOrInfinityGiveTheDefault)
         Plant("prefs_window_rect", rect_value(10, bad, 320, 60));
         std::string trace;
         std::unique_ptr<Prefs> prefs = Start(&trace);
-        EXPECT_EQ(Traces(kSchonDa, {"[File found]\n",
-                                    "Prefs: prefs_window_rect is no frame, the default is taken\n"}),
-                  trace);
+        EXPECT_EQ(
+            Traces(kSchonDa, {"[File found]\n",
+                              "Prefs: prefs_window_rect is no frame, the default is taken\n"}),
+            trace);
         expect_rect(prefs->fWinRect, 100, 100, 415, 329);
         EXPECT_FALSE(prefs->fError);
         // Huge but finite frames are the window's to judge.

@@ -51,12 +51,40 @@ protected:
 
 TEST_F(OptionsTest, CommandLineNamesSeveralReadersWithTheirSettings)
 {
-    ASSERT_EQ(Load({"--spelling", "decimal", "--time=counter", "--hold", "250", "--stdin",
-                    "--serial", "/dev/ttyUSB0", "--baud", "19200", "--format", "7E2", "--name",
-                    "door", "--serial", "/dev/ttyUSB1", "--wedge", "ffff:0035", "--no-grab",
-                    "--pcsc", "--match", "ACS", "--message", "Hello there", "--mqtt",
-                    "broker.lan:8883", "--topic", "scans/#", "--field", "data.uid",
-                    "--publish", "vek/reads", "--target", "application/x-other"}),
+    ASSERT_EQ(Load({"--spelling",
+                    "decimal",
+                    "--time=counter",
+                    "--hold",
+                    "250",
+                    "--stdin",
+                    "--serial",
+                    "/dev/ttyUSB0",
+                    "--baud",
+                    "19200",
+                    "--format",
+                    "7E2",
+                    "--name",
+                    "door",
+                    "--serial",
+                    "/dev/ttyUSB1",
+                    "--wedge",
+                    "ffff:0035",
+                    "--no-grab",
+                    "--pcsc",
+                    "--match",
+                    "ACS",
+                    "--message",
+                    "Hello there",
+                    "--mqtt",
+                    "broker.lan:8883",
+                    "--topic",
+                    "scans/#",
+                    "--field",
+                    "data.uid",
+                    "--publish",
+                    "vek/reads",
+                    "--target",
+                    "application/x-other"}),
               ParseResult::kRun)
         << fError;
     EXPECT_EQ(fOptions.spelling, Spelling::kDecimal);
@@ -234,8 +262,9 @@ TEST(ReaderProgram, HelpAndErrorsEndTheProgram)
     };
     const Case cases[] = {
         {{"--no-config", "--bogus"}, "unknown option --bogus; see --help"},
-        {{"--no-config"}, "no reader: give one (--stdin, --serial PATH …) or a configuration "
-                          "file; see --help"},
+        {{"--no-config"},
+         "no reader: give one (--stdin, --serial PATH …) or a configuration "
+         "file; see --help"},
         {{"--no-config", "--lines", scratch / "none"},
          "lines: " + scratch / "none" + ": No such file or directory"},
         {{"--no-config", "--lines", scratch.Path()}, "lines: " + scratch.Path() + " is a folder"},

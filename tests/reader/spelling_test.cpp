@@ -58,7 +58,8 @@ TEST(Spelling, TypedTagsStayAsTypedInEverySpelling)
         EXPECT_EQ(Spell("0012345678", spelling, true), "0012345678");
         EXPECT_EQ(Spell("ab:cd", spelling, true), "ab:cd");
     }
-    EXPECT_EQ(Spell("12\x1b[31m", Spelling::kHex, true), "skipped: typed tag has control characters");
+    EXPECT_EQ(Spell("12\x1b[31m", Spelling::kHex, true),
+              "skipped: typed tag has control characters");
 }
 
 TEST(Spelling, BadTagsAreSkippedWithTheReason)

@@ -68,10 +68,10 @@ public:
     static unsigned short Code(char c)
     {
         static const std::map<char, unsigned short> codes = {
-            {'0', KEY_0}, {'1', KEY_1}, {'2', KEY_2}, {'3', KEY_3}, {'4', KEY_4},
-            {'5', KEY_5}, {'6', KEY_6}, {'7', KEY_7}, {'8', KEY_8}, {'9', KEY_9},
-            {'a', KEY_A}, {'b', KEY_B}, {'c', KEY_C}, {'d', KEY_D}, {'e', KEY_E},
-            {'f', KEY_F}, {'g', KEY_G}, {'i', KEY_I}, {'x', KEY_X}, {':', KEY_SEMICOLON},
+            {'0', KEY_0},      {'1', KEY_1},     {'2', KEY_2}, {'3', KEY_3}, {'4', KEY_4},
+            {'5', KEY_5},      {'6', KEY_6},     {'7', KEY_7}, {'8', KEY_8}, {'9', KEY_9},
+            {'a', KEY_A},      {'b', KEY_B},     {'c', KEY_C}, {'d', KEY_D}, {'e', KEY_E},
+            {'f', KEY_F},      {'g', KEY_G},     {'i', KEY_I}, {'x', KEY_X}, {':', KEY_SEMICOLON},
             {'\n', KEY_ENTER}, {' ', KEY_SPACE},
         };
         return codes.at(char(tolower(static_cast<unsigned char>(c))));
@@ -126,8 +126,8 @@ TEST(WedgeDecoderTest, LinesOfHexDigitsUpToEnterAreReadAsTyped)
     for (size_t piece : {sizeof(input_event), size_t(7), size_t(4096)}) {
         SourceLog sink;
         Decode(typing, sink, piece);
-        EXPECT_EQ(Tags(sink), (std::vector<std::string>{"0012345678", "04a1B2c3D4E5F6", "789",
-                                                         "0429A"}))
+        EXPECT_EQ(Tags(sink),
+                  (std::vector<std::string>{"0012345678", "04a1B2c3D4E5F6", "789", "0429A"}))
             << "pieces of " << piece;
         EXPECT_TRUE(sink.Skips().empty());
         for (const TagRead& read : sink.Reads()) {
@@ -195,9 +195,9 @@ TEST(WedgeDecoderTest, LineWithoutEnterIsDroppedWhenTheReaderFallsSilentOrGoes)
     decoder.Cut();
     type("56\n");
     EXPECT_EQ(Tags(sink), std::vector<std::string>{"56"});
-    EXPECT_EQ(sink.Skips(), (std::vector<std::string>{
-                                "line \"0012\": no Enter after the keys",
-                                "line \"34\": cut off when the device went away"}));
+    EXPECT_EQ(sink.Skips(),
+              (std::vector<std::string>{"line \"0012\": no Enter after the keys",
+                                        "line \"34\": cut off when the device went away"}));
 }
 
 TEST(WedgeSourceTest, DeviceThatCannotBeUsedIsRefusedInOneLine)
@@ -212,8 +212,10 @@ TEST(WedgeSourceTest, DeviceThatCannotBeUsedIsRefusedInOneLine)
         {"", "desk: no input device given"},
         {"/nonexistent/event7", "desk: cannot open /nonexistent/event7: No such file or directory"},
         {folder / "plain", "desk: " + (folder / "plain") + " is not an input device"},
-        {"ffff:0035", "desk: no keyboard in " + folder.Path() + "/*-event-kbd matches \"ffff:0035\""},
-        {"Sycreader", "desk: no keyboard in " + folder.Path() + "/*-event-kbd matches \"Sycreader\""},
+        {"ffff:0035",
+         "desk: no keyboard in " + folder.Path() + "/*-event-kbd matches \"ffff:0035\""},
+        {"Sycreader",
+         "desk: no keyboard in " + folder.Path() + "/*-event-kbd matches \"Sycreader\""},
     };
     for (const Bad& each : bad) {
         WedgeSettings settings;
@@ -259,8 +261,8 @@ public:
         for (unsigned short code : {KEY_0, KEY_1, KEY_2, KEY_3, KEY_4, KEY_5, KEY_6, KEY_7, KEY_8,
                                     KEY_9, KEY_A, KEY_B, KEY_LEFTSHIFT, KEY_ENTER})
             libevdev_enable_event_code(device, EV_KEY, code, nullptr);
-        int result = libevdev_uinput_create_from_device(device, LIBEVDEV_UINPUT_OPEN_MANAGED,
-                                                        &fInput);
+        int result =
+            libevdev_uinput_create_from_device(device, LIBEVDEV_UINPUT_OPEN_MANAGED, &fInput);
         libevdev_free(device);
         if (result != 0)
             return false;

@@ -8,9 +8,11 @@
 #include <memory>
 #include <vector>
 
-namespace TestPictures {
+namespace TestPictures
+{
 
-namespace {
+namespace
+{
 
 using RowMaker = std::function<void(std::vector<uint8_t>& row, int y)>;
 

@@ -7,7 +7,8 @@
 #include <vector>
 
 // Picture files for tests, written with the real libraries.
-namespace TestPictures {
+namespace TestPictures
+{
 
 struct Color {
     uint8_t red, green, blue, alpha;

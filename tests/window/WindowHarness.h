@@ -30,7 +30,8 @@
 namespace fs = std::filesystem;
 
 // One application object per test program, with private settings and runtime folders.
-class WindowTestEnvironment : public testing::Environment {
+class WindowTestEnvironment : public testing::Environment
+{
 public:
     void SetUp() override
     {
@@ -61,7 +62,8 @@ private:
 inline testing::Environment* const gWindowEnvironment =
     testing::AddGlobalTestEnvironment(new WindowTestEnvironment);
 
-class WindowTest : public testing::Test {
+class WindowTest : public testing::Test
+{
 protected:
     void SetUp() override
     {
@@ -138,8 +140,7 @@ protected:
         fShown = false;
     }
 
-    template <typename Action>
-    std::string Trace(Action action)
+    template <typename Action> std::string Trace(Action action)
     {
         CaptureStdout capture;
         action();
@@ -187,7 +188,8 @@ protected:
 
 // A window on screen (the headless display), with the display's user input
 // and pixels at hand.
-class ShownWindowTest : public WindowTest {
+class ShownWindowTest : public WindowTest
+{
 protected:
     void OpenShown()
     {
@@ -210,8 +212,7 @@ protected:
         }
     }
 
-    template <typename Action>
-    std::string UserTrace(Action action)
+    template <typename Action> std::string UserTrace(Action action)
     {
         CaptureStdout capture;
         action();

@@ -277,8 +277,8 @@ TEST_F(AvatarListTest, ListsAreReadUpTo16MegabytesAndTheCutIsSaidOnce)
     EXPECT_EQ(std::string::npos, trace.find("longer than"));
 
     WriteList(list + "carol|0003\n");
-    std::string said = "Avatar list '" + ListPath() +
-                       "' is longer than 16777216 bytes: the rest is not read\n";
+    std::string said =
+        "Avatar list '" + ListPath() + "' is longer than 16777216 bytes: the rest is not read\n";
     EXPECT_EQ("none", Look("0003", &trace));
     EXPECT_NE(std::string::npos, trace.find(said)) << trace.substr(0, 300);
     EXPECT_EQ("alice", Look("0001", &trace));

@@ -5,7 +5,9 @@
 
 #include <thread>
 
-class BurstTest : public ShownWindowTest {};
+class BurstTest : public ShownWindowTest
+{
+};
 
 TEST_F(BurstTest, BurstWhileTheUserMinimisesAndTheListIsReplaced)
 {

@@ -5,7 +5,8 @@
 #include <math.h>
 
 // Stored and user-made frames that would put the window where nobody sees it.
-class FrameTest : public ShownWindowTest {
+class FrameTest : public ShownWindowTest
+{
 protected:
     static std::string SettingsFile()
     {

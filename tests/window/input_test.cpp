@@ -4,7 +4,9 @@
 
 #include <File.h>
 
-class InputTest : public ShownWindowTest {};
+class InputTest : public ShownWindowTest
+{
+};
 
 TEST_F(InputTest, WindowsKeysReachTheKeyHandler)
 {

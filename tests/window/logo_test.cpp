@@ -192,7 +192,8 @@ TEST_F(ShownLogoTest, APhotoIsShownPixelForPixelAsTheLibraryDecodesIt)
         TestPictures::DecodeJpeg(Avatar("givecard2"), JCS_EXT_BGR, &width, &height);
     ASSERT_EQ(171, width);
     BPoint origin = fWindow->FindView("logo")->Frame().LeftTop();
-    for (auto [x, y] : {std::pair{0, 0}, std::pair{170, 96}, std::pair{57, 33}, std::pair{100, 5}}) {
+    for (auto [x, y] :
+         {std::pair{0, 0}, std::pair{170, 96}, std::pair{57, 33}, std::pair{100, 5}}) {
         rgb_color shown = Pixel((int32)origin.x + x, (int32)origin.y + y);
         const uint8_t* pixel = &expected[((size_t)y * width + x) * 3];
         EXPECT_EQ(pixel[2], shown.red) << x << "," << y;

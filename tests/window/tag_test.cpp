@@ -95,7 +95,8 @@ TEST_F(TagTest, MissingAndMistypedFieldsReadAsEmpty)
     std::string trace = Send(&bare);
     EXPECT_EQ(" [0] <>\n", LogText());
     EXPECT_EQ(0u, trace.find("xinfos: 0\nModus: 4 | search: ''\n")) << trace;
-    EXPECT_NE(std::string::npos, trace.find("ManageLogo end 'none'")) << "an empty key names nobody";
+    EXPECT_NE(std::string::npos, trace.find("ManageLogo end 'none'"))
+        << "an empty key names nobody";
 
     BMessage odd('RFID');
     odd.AddString("_time", "57");

@@ -4,7 +4,9 @@
 #include <ScrollBar.h>
 #include <ScrollView.h>
 
-class MainWindowTest : public WindowTest {};
+class MainWindowTest : public WindowTest
+{
+};
 
 TEST_F(MainWindowTest, IsBuiltAsAFloatingWindowWithItsTagLog)
 {

@@ -21,7 +21,8 @@ class BHandler;
 class BLooper;
 
 // A typed name/value message: each named field holds one or more values of one type.
-class BMessage {
+class BMessage
+{
 public:
     uint32 what;
 
@@ -117,8 +118,7 @@ public:
     status_t FindRef(const char* name, int32 index, entry_ref* ref) const;
     status_t FindMessage(const char* name, BMessage* message) const;
     status_t FindMessage(const char* name, int32 index, BMessage* message) const;
-    status_t FindData(const char* name, type_code type, const void** data,
-                      ssize_t* numBytes) const;
+    status_t FindData(const char* name, type_code type, const void** data, ssize_t* numBytes) const;
     status_t FindData(const char* name, type_code type, int32 index, const void** data,
                       ssize_t* numBytes) const;
 
@@ -206,7 +206,7 @@ private:
     std::map<std::string, size_t, std::less<>> fFieldIndex; // name -> position in fFields
 
     // Delivery data, set by the layer when the message is sent or delivered.
-    int32 fTarget = -1;              // handler token, -1 none
+    int32 fTarget = -1; // handler token, -1 none
     bool fPreferredTarget = false;
     bool fWasDelivered = false;
     bool fWasDropped = false;

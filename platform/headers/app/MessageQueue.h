@@ -10,7 +10,8 @@ class BMessage;
 
 // A FIFO of messages that it owns; thread-safe, with an explicit lock for
 // sequences of calls.
-class BMessageQueue {
+class BMessageQueue
+{
 public:
     BMessageQueue();
     virtual ~BMessageQueue();

@@ -7,7 +7,8 @@
 
 // Four floats. The width is right - left, one less than the width in pixels of
 // the rectangle with whole-number edges: BRect(0, 0, 31, 31) is 32 x 32 pixels.
-class BRect {
+class BRect
+{
 public:
     float left;
     float top;

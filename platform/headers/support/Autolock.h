@@ -5,7 +5,8 @@
 #include <Looper.h>
 
 // Holds a lock for the life of a scope.
-class BAutolock {
+class BAutolock
+{
 public:
     BAutolock(BLocker* locker) : fLocker(locker), fLooper(NULL) { fLocked = fLocker->Lock(); }
     BAutolock(BLocker& locker) : fLocker(&locker), fLooper(NULL) { fLocked = fLocker->Lock(); }

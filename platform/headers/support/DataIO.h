@@ -6,7 +6,8 @@
 #include <vector>
 
 // A stream of bytes.
-class BDataIO {
+class BDataIO
+{
 public:
     BDataIO();
     virtual ~BDataIO();
@@ -20,7 +21,8 @@ private:
 };
 
 // A stream with a position, read and written at offsets.
-class BPositionIO : public BDataIO {
+class BPositionIO : public BDataIO
+{
 public:
     BPositionIO();
     virtual ~BPositionIO();
@@ -39,7 +41,8 @@ public:
 };
 
 // A stream in memory that the object allocates and grows.
-class BMallocIO : public BPositionIO {
+class BMallocIO : public BPositionIO
+{
 public:
     BMallocIO();
     virtual ~BMallocIO();
@@ -60,7 +63,8 @@ private:
 };
 
 // A stream over a caller's buffer of fixed size.
-class BMemoryIO : public BPositionIO {
+class BMemoryIO : public BPositionIO
+{
 public:
     BMemoryIO(void* data, size_t length);
     BMemoryIO(const void* data, size_t length);

@@ -9,7 +9,8 @@
 
 // A recursive lock: the thread that holds it may lock it again and must unlock it
 // as often as it locked it.
-class BLocker {
+class BLocker
+{
 public:
     BLocker();
     BLocker(const char* name);

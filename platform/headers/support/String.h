@@ -6,7 +6,8 @@
 #include <string>
 
 // A byte string; lengths count bytes.
-class BString {
+class BString
+{
 public:
     BString();
     BString(const char* string);

@@ -58,10 +58,7 @@ protected:
         mkdir((fRuntime / "home").c_str(), 0755);
     }
 
-    void TearDown() override
-    {
-        alarm(0);
-    }
+    void TearDown() override { alarm(0); }
 
     // Starts the echo application and waits until its loop runs.
     void StartEcho(Process* process, const std::string& program = kEchoApp)

@@ -162,10 +162,7 @@ protected:
         setenv("XDG_RUNTIME_DIR", fRuntime.Path().c_str(), 1);
     }
 
-    void TearDown() override
-    {
-        alarm(0);
-    }
+    void TearDown() override { alarm(0); }
 
     bool SignatureSocketExists()
     {

@@ -384,7 +384,8 @@ TEST(TranslatorsTest, PhotosDecodeToExactlyWhatTheLibrariesGive)
 {
     std::unique_ptr<BBitmap> bitmap;
     // Odd sizes, not whole blocks, and both chroma layouts libjpeg writes.
-    for (auto [width, height] : {std::pair{37, 23}, std::pair{1, 1}, std::pair{130, 9}, std::pair{201, 150}}) {
+    for (auto [width, height] :
+         {std::pair{37, 23}, std::pair{1, 1}, std::pair{130, 9}, std::pair{201, 150}}) {
         for (bool progressive : {false, true}) {
             Bytes jpeg = WriteJpeg(width, height, 3, Photo(width, height, 3), progressive);
             int libWidth = 0, libHeight = 0;
