@@ -8,7 +8,7 @@ FUZZ_BUILD := build-fuzz
 JOBS       ?= $(shell nproc)
 FUZZ_SECONDS ?= 60
 
-.PHONY: all deps build run test test-normal test-asan test-tsan bench fuzz clean
+.PHONY: all deps build run test format-check test-normal test-asan test-tsan bench fuzz clean
 
 all: build
 
@@ -22,7 +22,11 @@ build: deps
 run: build
 	@scripts/run-demo $(BUILD)
 
-test: test-normal test-asan test-tsan
+test: format-check test-normal test-asan test-tsan
+
+# The tree stays as .clang-format lays it out.
+format-check: deps
+	@git ls-files '*.cpp' '*.h' '*.c' | xargs clang-format --dry-run --Werror
 
 test-normal: build
 	@cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
