@@ -5,12 +5,12 @@
 // on top. Both name the same settings; the file writes "key = value" where
 // the command line writes "--key value".
 
-#include "LineSource.h"
-#include "MqttSource.h"
-#include "PcscSource.h"
-#include "SerialSource.h"
-#include "Spelling.h"
-#include "WedgeSource.h"
+#include "sources/LineSource.h"
+#include "sources/MqttSource.h"
+#include "sources/PcscSource.h"
+#include "sources/SerialSource.h"
+#include "tags/Spelling.h"
+#include "sources/WedgeSource.h"
 
 #include <chrono>
 #include <string>

@@ -1,10 +1,10 @@
 #include "Service.h"
 
-#include "LineSource.h"
-#include "PcscSource.h"
-#include "SerialSource.h"
-#include "Spelling.h"
-#include "WedgeSource.h"
+#include "sources/LineSource.h"
+#include "sources/PcscSource.h"
+#include "sources/SerialSource.h"
+#include "tags/Spelling.h"
+#include "sources/WedgeSource.h"
 
 #include <Message.h>
 

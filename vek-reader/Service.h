@@ -5,11 +5,11 @@
 // filters what they read, logs each read on standard output, publishes it
 // and hands it to the delivery to the client.
 
-#include "Delivery.h"
-#include "HoldFilter.h"
-#include "MqttSource.h"
+#include "outputs/Delivery.h"
+#include "tags/HoldFilter.h"
+#include "sources/MqttSource.h"
 #include "Options.h"
-#include "TagSource.h"
+#include "sources/TagSource.h"
 
 #include <Application.h>
 

@@ -4,7 +4,7 @@
 // What a reader told the service, recorded for a test, and a thread that runs
 // the reader until the test is done with it.
 
-#include "TagSource.h"
+#include "sources/TagSource.h"
 
 #include <chrono>
 #include <condition_variable>

@@ -1,8 +1,8 @@
 // The MQTT reader and publisher against a real mosquitto broker; the tag
 // finder for payloads on its own.
 
-#include "MqttPayload.h"
-#include "MqttSource.h"
+#include "tags/MqttPayload.h"
+#include "sources/MqttSource.h"
 #include "reader/MqttBroker.h"
 #include "reader/SourceRun.h"
 

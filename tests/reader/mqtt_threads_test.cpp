@@ -1,7 +1,7 @@
 // The publisher used from several threads at once, while its own thread
 // keeps the connection to a real broker.
 
-#include "MqttSource.h"
+#include "sources/MqttSource.h"
 #include "reader/MqttBroker.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 // The PC/SC reader against the real pcscd, with vpcd's virtual reader and a
 // virtual card of the test's own.
 
-#include "PcscSource.h"
+#include "sources/PcscSource.h"
 #include "reader/Pcscd.h"
 #include "reader/SourceRun.h"
 #include "support/ScratchDir.h"

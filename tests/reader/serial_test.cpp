@@ -1,7 +1,7 @@
 // The serial EM4100 reader, with a pseudo-terminal standing in for the
 // reader's port.
 
-#include "SerialSource.h"
+#include "sources/SerialSource.h"
 #include "reader/SerialLine.h"
 #include "reader/SourceRun.h"
 #include "support/ScratchDir.h"

@@ -2,7 +2,7 @@
 // with the right tag and picture, in order, also when the client starts
 // late or is killed in the middle of a burst.
 
-#include "Delivery.h"
+#include "outputs/Delivery.h"
 #include "reader/ReaderHarness.h"
 
 #include <stdio.h>

@@ -1,8 +1,8 @@
 // How tags are respelled before they are sent, and how a held card becomes
 // one read.
 
-#include "HoldFilter.h"
-#include "Spelling.h"
+#include "tags/HoldFilter.h"
+#include "tags/Spelling.h"
 
 #include <gtest/gtest.h>
 

@@ -2,8 +2,8 @@
 // through a pipe as the kernel's evdev device feeds them, and the real
 // device (grab, removal) through uinput where the machine has it.
 
-#include "WedgeDecoder.h"
-#include "WedgeSource.h"
+#include "tags/WedgeDecoder.h"
+#include "sources/WedgeSource.h"
 #include "reader/SourceRun.h"
 #include "support/ScratchDir.h"
 

@@ -6,7 +6,7 @@
 // makes the letters upper case). Key codes are read as a US keyboard, as the
 // readers send them, whatever layout the desktop uses.
 
-#include "TagSource.h"
+#include "sources/TagSource.h"
 
 #include <linux/input.h>
 #include <stddef.h>

@@ -4,7 +4,7 @@
 // USB NFC readers through pcscd: one read when a card arrives on any reader
 // (or on those whose name matches), readers plugged in later included.
 
-#include "TagSource.h"
+#include "sources/TagSource.h"
 
 #include <string>
 

@@ -1,6 +1,6 @@
-#include "MqttPayload.h"
+#include "tags/MqttPayload.h"
 
-#include "Spelling.h"
+#include "tags/Spelling.h"
 
 #include <nlohmann/json.hpp>
 

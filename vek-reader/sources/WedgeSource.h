@@ -5,7 +5,7 @@
 // from their evdev device, grabbed so that the digits never reach the focused
 // application.
 
-#include "TagSource.h"
+#include "sources/TagSource.h"
 
 #include <string>
 

@@ -1,7 +1,7 @@
-#include "SerialSource.h"
+#include "sources/SerialSource.h"
 
-#include "Em4100.h"
-#include "KeepReading.h"
+#include "tags/Em4100.h"
+#include "sources/KeepReading.h"
 
 #include <Errors.h>
 

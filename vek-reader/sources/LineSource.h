@@ -5,7 +5,7 @@
 // scripts write to. Blank lines are passed over; a line too long to be a tag
 // or not valid UTF-8 is skipped with the reason.
 
-#include "TagSource.h"
+#include "sources/TagSource.h"
 
 #include <string>
 

@@ -1,4 +1,4 @@
-#include "HoldFilter.h"
+#include "tags/HoldFilter.h"
 
 bool HoldFilter::Pass(const std::string& reader, const std::string& tag, Clock::time_point now)
 {

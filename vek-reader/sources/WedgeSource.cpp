@@ -1,7 +1,7 @@
-#include "WedgeSource.h"
+#include "sources/WedgeSource.h"
 
-#include "KeepReading.h"
-#include "WedgeDecoder.h"
+#include "sources/KeepReading.h"
+#include "tags/WedgeDecoder.h"
 
 #include <Errors.h>
 

@@ -1,7 +1,7 @@
-#include "MqttSource.h"
+#include "sources/MqttSource.h"
 
-#include "BackOff.h"
-#include "MqttPayload.h"
+#include "sources/BackOff.h"
+#include "tags/MqttPayload.h"
 
 #include <Errors.h>
 

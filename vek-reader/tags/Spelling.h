@@ -4,7 +4,7 @@
 // How a read's tag is written into the message: readers give the same card
 // in different spellings, the avatar list names it in one.
 
-#include "TagSource.h"
+#include "sources/TagSource.h"
 
 #include <optional>
 #include <string>

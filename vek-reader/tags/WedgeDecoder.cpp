@@ -1,4 +1,4 @@
-#include "WedgeDecoder.h"
+#include "tags/WedgeDecoder.h"
 
 #include <libevdev/libevdev.h>
 

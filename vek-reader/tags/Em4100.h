@@ -6,7 +6,7 @@
 // tag's 5 bytes), an optional CR LF, ETX. Good frames are reads; everything
 // else is said as skipped, one report per broken frame or run of noise.
 
-#include "TagSource.h"
+#include "sources/TagSource.h"
 
 #include <stddef.h>
 #include <stdint.h>

@@ -1,6 +1,6 @@
-#include "PcscSource.h"
+#include "sources/PcscSource.h"
 
-#include "BackOff.h"
+#include "sources/BackOff.h"
 
 #include <Errors.h>
 

@@ -1,4 +1,4 @@
-#include "Em4100.h"
+#include "tags/Em4100.h"
 
 #include <ctype.h>
 #include <stdio.h>

@@ -4,7 +4,7 @@
 // EM4100 readers on a serial line (125 kHz modules, USB-serial boxes): a
 // frame per card, repeated for as long as the card is held.
 
-#include "TagSource.h"
+#include "sources/TagSource.h"
 
 #include <string>
 

@@ -1,6 +1,6 @@
-#include "LineSource.h"
+#include "sources/LineSource.h"
 
-#include "Spelling.h"
+#include "tags/Spelling.h"
 
 #include <Errors.h>
 

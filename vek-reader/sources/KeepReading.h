@@ -5,8 +5,8 @@
 // open it, read until it is gone, say so once, and open it again with a
 // back-off until it is back; the sink hears once that it is back.
 
-#include "BackOff.h"
-#include "TagSource.h"
+#include "sources/BackOff.h"
+#include "sources/TagSource.h"
 
 #include <errno.h>
 #include <poll.h>

@@ -4,7 +4,7 @@
 // Readers elsewhere on the network publish their scans to an MQTT broker:
 // MqttSource subscribes to them, MqttPublisher publishes this machine's reads.
 
-#include "TagSource.h"
+#include "sources/TagSource.h"
 
 #include <memory>
 #include <string>

@@ -1,4 +1,4 @@
-#include "Spelling.h"
+#include "tags/Spelling.h"
 
 #include <ctype.h>
 #include <stdint.h>

@@ -1,4 +1,4 @@
-#include "Delivery.h"
+#include "outputs/Delivery.h"
 
 #include <Message.h>
 
