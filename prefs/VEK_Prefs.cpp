@@ -142,9 +142,10 @@ bool Prefs::LoadPrefs()
         fError = true;
         return false;
     }
-    // A frame of NaN or infinity would place the window nowhere, and be stored again.
+    // A frame of NaN or infinity, or an inverted one, would place the window nowhere, and
+    // be stored again.
     if (!isfinite(fWinRect.left) || !isfinite(fWinRect.top) || !isfinite(fWinRect.right) ||
-        !isfinite(fWinRect.bottom)) {
+        !isfinite(fWinRect.bottom) || !fWinRect.IsValid()) {
         printf("Prefs: prefs_window_rect is no frame, the default is taken\n");
         fWinRect = defaultRect;
     }

@@ -37,12 +37,7 @@ VEKWindow::VEKWindow(BRect frame)
     SetSizeLimits(100, WIN_W, WIN_H, WIN_H + 150);
 
     fPrefs = new Prefs();
-    BRect placed = Frame();
-    placed.OffsetTo(fPrefs->fWinRect.left, fPrefs->fWinRect.top);
-    if (!IsOnScreen(this, placed)) {
-        printf("Window frame off screen, the default is taken\n");
-        fPrefs->fWinRect = Prefs::DefaultWinRect();
-    }
+    CheckStoredFrame();
     MoveTo(fPrefs->fWinRect.left, fPrefs->fWinRect.top);
 
     fMainView = new BView(bounds, "bview", B_FOLLOW_ALL, B_WILL_DRAW);
@@ -121,6 +116,18 @@ void VEKWindow::FrameMoved(BPoint origin)
         return;
     BRect frame = Frame();
     fPrefs->fWinRect = IsOnScreen(this, frame) ? frame : Prefs::DefaultWinRect();
+}
+
+// The window opens at the stored origin with its own size: a stored frame that would put it
+// wholly off screen gives way to the default frame, as on a first start.
+void VEKWindow::CheckStoredFrame()
+{
+    BRect placed = Frame();
+    placed.OffsetTo(fPrefs->fWinRect.left, fPrefs->fWinRect.top);
+    if (!IsOnScreen(this, placed)) {
+        printf("Window frame off screen, the default is taken\n");
+        fPrefs->fWinRect = Prefs::DefaultWinRect();
+    }
 }
 
 void VEKWindow::FrameResized(float width, float height)

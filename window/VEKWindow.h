@@ -34,6 +34,8 @@ public:
     virtual void WorkWithAvaList(int mode, char* search);
 
 private:
+    void CheckStoredFrame();
+
     BMessenger* fCallMe;
     Prefs* fPrefs;
     BView* fMainView;

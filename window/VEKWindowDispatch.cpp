@@ -32,6 +32,7 @@ void VEKWindow::MessageReceived(BMessage* message)
         // reload apart from the frame updates of the window's thread.
         if (fPrefs != NULL && Lock()) {
             fPrefs->LoadPrefs();
+            CheckStoredFrame();
             Unlock();
         }
         break;

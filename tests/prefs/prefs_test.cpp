@@ -426,25 +426,39 @@ TEST_F(PrefsTest, ReadOnlyStoreKeepsWhatItRead)
     EXPECT_STREQ("/boot/home/logoimage", prefs->fLogoPath);
 }
 
-TEST_F(PrefsTest, FramesOfNaNOrInfinityGiveTheDefault)
+TEST_F(PrefsTest, FramesOfNaNInfinityOrInvertedGiveTheDefault)
 {
-    for (float bad : {NAN, INFINITY, -INFINITY}) {
+    const char kNoFrame[] = "Prefs: prefs_window_rect is no frame, the default is taken\n";
+    const std::string bad[] = {
+        rect_value(10, NAN, 320, 60),       rect_value(10, INFINITY, 320, 60),
+        rect_value(-INFINITY, 10, 320, 60), rect_value(500, 500, 100, 100),
+        rect_value(10, 60, 320, 59),        rect_value(1e30f, 1e30f, -1e30f, -1e30f),
+    };
+    for (const std::string& stored : bad) {
         MakeSettingsFile();
-        Plant("prefs_window_rect", rect_value(10, bad, 320, 60));
+        Plant("prefs_window_rect", stored);
         std::string trace;
         std::unique_ptr<Prefs> prefs = Start(&trace);
-        EXPECT_EQ(
-            Traces(kSchonDa, {"[File found]\n",
-                              "Prefs: prefs_window_rect is no frame, the default is taken\n"}),
-            trace);
+        EXPECT_EQ(Traces(kSchonDa, {"[File found]\n", kNoFrame}), trace);
         expect_rect(prefs->fWinRect, 100, 100, 415, 329);
         EXPECT_FALSE(prefs->fError);
-        // Huge but finite frames are the window's to judge.
+
+        // A reload judges the same way.
+        prefs->fWinRect.Set(40, 60, 350, 110);
+        CaptureStdout capture;
+        EXPECT_TRUE(prefs->LoadPrefs());
+        EXPECT_EQ(kNoFrame, capture.Stop());
+        expect_rect(prefs->fWinRect, 100, 100, 415, 329);
+
+        // Huge but finite frames, and frames of no width, are the window's to judge.
         Plant("prefs_window_rect", rect_value(1e30f, 1e30f, 1e30f, 1e30f));
         CaptureStdout quiet;
         EXPECT_TRUE(prefs->LoadPrefs());
-        EXPECT_EQ("", quiet.Stop());
         expect_rect(prefs->fWinRect, 1e30f, 1e30f, 1e30f, 1e30f);
+        Plant("prefs_window_rect", rect_value(7, 8, 7, 8));
+        EXPECT_TRUE(prefs->LoadPrefs());
+        EXPECT_EQ("", quiet.Stop());
+        expect_rect(prefs->fWinRect, 7, 8, 7, 8);
         prefs.reset();
         std::filesystem::remove_all(fConfig);
     }

@@ -40,6 +40,9 @@ TEST_F(FrameTest, UnusableStoredFramesOpenAtTheDefaultOrigin)
         {BRect(1e30f, 1e30f, 1e30f, 1e30f), "Window frame off screen, the default is taken\n"},
         {BRect(-5000, 40, -4690, 90), "Window frame off screen, the default is taken\n"},
         {BRect(40, 90000, 350, 90050), "Window frame off screen, the default is taken\n"},
+        // Inverted, also where the window is built, so that it never moves.
+        {BRect(500, 500, 100, 100), "Prefs: prefs_window_rect is no frame, the default is taken\n"},
+        {BRect(30, 50, 20, 40), "Prefs: prefs_window_rect is no frame, the default is taken\n"},
     };
     for (const Case& c : cases) {
         StoreFrame(c.stored);
@@ -49,6 +52,38 @@ TEST_F(FrameTest, UnusableStoredFramesOpenAtTheDefaultOrigin)
         Close();
         BRect saved = StoredFrame();
         EXPECT_EQ(BPoint(100, 100), saved.LeftTop()) << "not saved again";
+        EXPECT_TRUE(saved.IsValid());
+    }
+}
+
+TEST_F(FrameTest, ReloadedFramesAreJudgedAsAtStart)
+{
+    struct Case {
+        BRect stored;
+        const char* line;
+        BRect saved;
+    };
+    const Case cases[] = {
+        {BRect(-5000, 40, -4690, 90), "Window frame off screen, the default is taken\n",
+         BRect(100, 100, 415, 329)},
+        {BRect(1e30f, 1e30f, 1e30f, 1e30f), "Window frame off screen, the default is taken\n",
+         BRect(100, 100, 415, 329)},
+        {BRect(500, 500, 100, 100), "Prefs: prefs_window_rect is no frame, the default is taken\n",
+         BRect(100, 100, 415, 329)},
+        // A frame on screen is taken as it is stored; the window stays where it is.
+        {BRect(200, 210, 510, 260), "", BRect(200, 210, 510, 260)},
+    };
+    BMessage reload('rPrf');
+    for (const Case& c : cases) {
+        StoreFrame(BRect(40, 60, 350, 110));
+        OpenShown();
+        Settle();
+        StoreFrame(c.stored);
+        EXPECT_EQ(c.line, Send(&reload));
+        Settle();
+        EXPECT_EQ(BPoint(40, 60), fWindow->Frame().LeftTop());
+        Close();
+        EXPECT_EQ(c.saved, StoredFrame()) << "not saved again";
     }
 }
 
