@@ -52,8 +52,9 @@ private:
 // file can't be read or decoded.
 BBitmap* GetImage(char* path);
 
-// The text as it may go to a terminal in a trace: control bytes, and bytes
-// that are not UTF-8, as \xNN escapes. For texts that came from a sender.
+// The text as it may go to a terminal in a trace: cut as the log cuts it, with
+// control bytes, and bytes that are not UTF-8, as \xNN escapes. For texts that
+// came from a sender.
 BString Printable(const char* text);
 
 // Shows a modal error alert and waits until it is dismissed.

@@ -47,8 +47,10 @@ void CutToFit(BString& text)
 
 BString Printable(const char* text)
 {
+    BString cut(text != NULL ? text : "", kLongestText + 1);
+    CutToFit(cut);
     BString printable;
-    const unsigned char* bytes = (const unsigned char*)(text != NULL ? text : "");
+    const unsigned char* bytes = (const unsigned char*)cut.String();
     const unsigned char* run = bytes;
     while (*bytes != '\0') {
         // A whole UTF-8 character is kept, unless it is a C1 control.

@@ -60,6 +60,11 @@ TEST_F(ProgramTest, MegabyteTagsKeepTheLogAndMemoryBounded)
     EXPECT_NE(std::string::npos, out.find("\n-VEK end-\n"));
     EXPECT_LT(took, std::chrono::seconds(5));
 
+    // Each lookup's trace shows the key cut as the log cuts it.
+    std::string traced = "Modus: 4 | search: '" + std::string(2041, 'T') + "..(Cut)'\n";
+    EXPECT_EQ((size_t)kEvents, CountOf(out, traced));
+    EXPECT_LT(out.size(), (size_t)kEvents * 16 * 1024) << "standard output grows by the tag";
+
     // The log never holds more than its bound and one new line.
     for (size_t at = out.find("A laenge: "); at != std::string::npos;
          at = out.find("A laenge: ", at + 1))
@@ -70,4 +75,28 @@ TEST_F(ProgramTest, MegabyteTagsKeepTheLogAndMemoryBounded)
 #else
     (void)peak;
 #endif
+}
+
+TEST_F(ProgramTest, TagsThatFitAreTracedWhole)
+{
+    AvatarList("alice|A1B2\n");
+    Process program;
+    Start(program);
+    // Keys (the tag without its first byte) of 2048 bytes fit; one more is cut.
+    std::string fits = "X" + std::string(2046, 'F') + "\xc3\xbc";
+    std::string cut = "X" + std::string(2040, 'C') + "\xc3\xbc" + std::string(7, 'C');
+    BMessenger messenger("application/VEK_BeOS");
+    for (const std::string& tag : {fits, cut}) {
+        BMessage event('RFID');
+        event.AddInt32("_time", 1);
+        event.AddString("_tagstr", tag.c_str());
+        ASSERT_EQ(B_OK, messenger.SendMessage(&event));
+    }
+    ASSERT_TRUE(program.WaitForStdout("C..(Cut)'\n", 20000)) << program.Stdout();
+    Quit(program);
+    std::string out = program.Stdout();
+    EXPECT_NE(std::string::npos, out.find("Modus: 4 | search: '" + fits.substr(1) + "'\n"));
+    // A cut never leaves half a character.
+    EXPECT_NE(std::string::npos,
+              out.find("Modus: 4 | search: '" + std::string(2040, 'C') + "..(Cut)'\n"));
 }

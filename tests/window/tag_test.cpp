@@ -181,15 +181,17 @@ TEST_F(TagTest, HugeAndOddTextsNeverBreakTheLog)
 TEST_F(TagTest, TooLongTextsAreCutWithAMarkerAndTheLogStaysBounded)
 {
     Open();
-    // An 8 MB tag: the line shows its first bytes and the marker, the
-    // lookup still gets the whole key.
+    // An 8 MB tag: the line and the lookup's trace show its first bytes and
+    // the marker.
     std::string huge(8 << 20, 'H');
     BMessage event = TagEvent(1, huge.c_str());
     std::string trace = Send(&event);
     std::string shown = " [1] <" + std::string(2041, 'H') + "..(Cut)>\n";
     EXPECT_EQ(shown.substr(0, shown.size() - 200) + "..(Crunched)", LogText())
         << "alone, it loses its end to the crunch";
-    EXPECT_NE(std::string::npos, trace.find("search: '" + huge.substr(1) + "'"));
+    EXPECT_NE(std::string::npos,
+              trace.find("Modus: 4 | search: '" + std::string(2041, 'H') + "..(Cut)'\n"));
+    EXPECT_LT(trace.size(), 4096u);
 
     FillLog(1000);
     Send(&event);
