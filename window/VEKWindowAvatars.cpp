@@ -225,10 +225,11 @@ void VEKWindow::WorkWithAvaList(int mode, char* search)
             Show();
             Minimize(false);
         }
-        // An empty key would be found in every entry; it names nobody.
+        // An empty key would be found in every entry, a key of blanks in every entry
+        // that holds a blank; such a key names nobody.
         char name[kLongestPiece + 1];
         bool matched = false;
-        if (search != NULL && search[0] != '\0') {
+        if (search != NULL && search[strspn(search, " ")] != '\0') {
             ScanAvatarList(listPath.Path(), fListCutSaid,
                            [&](std::string_view entryName, std::string_view tag) {
                                if (tag.find(search) == std::string_view::npos)

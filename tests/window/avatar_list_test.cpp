@@ -115,6 +115,9 @@ TEST_F(AvatarListTest, FindsTheFirstEntryWhoseTagsHoldTheKey)
     EXPECT_EQ("alice", Look("1B2")) << "the first match wins";
     EXPECT_EQ("carol", Look("CR")) << "CR LF line ends still match";
     EXPECT_EQ("none", Look("")) << "an empty key names nobody";
+    EXPECT_EQ("none", Look(" ")) << "nor does a key of blanks";
+    EXPECT_EQ("none", Look("   "));
+    EXPECT_EQ("alice", Look(" 04F")) << "a blank within a key is ordinary";
     EXPECT_EQ("none", Look("a1b2")) << "matching is case-sensitive";
 }
 

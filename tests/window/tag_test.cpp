@@ -111,6 +111,12 @@ TEST_F(TagTest, MissingAndMistypedFieldsReadAsEmpty)
     trace = Send(&single);
     EXPECT_EQ(0u, LogText().find(" [8] <Z>\n"));
     EXPECT_NE(std::string::npos, trace.find("ManageLogo end 'none'")) << trace;
+
+    // Alice's tags hold a blank, but a key of blanks names nobody either.
+    BMessage blank = TagEvent(9, "X ");
+    trace = Send(&blank);
+    EXPECT_EQ(0u, LogText().find(" [9] <X >\n"));
+    EXPECT_NE(std::string::npos, trace.find("ManageLogo end 'none'")) << trace;
 }
 
 TEST_F(TagTest, NullMessageDoesNothing)
