@@ -1,4 +1,5 @@
 #include "support/CaptureStdout.h"
+#include "support/RawAttributes.h"
 #include "support/ScratchDir.h"
 
 #include "VEKDefs.h"
@@ -31,22 +32,10 @@
 namespace
 {
 
-std::string raw_xattr(const std::string& path, const std::string& name)
-{
-    char buffer[65536];
-    ssize_t size = getxattr(path.c_str(), ("user.haiku." + name).c_str(), buffer, sizeof(buffer));
-    return size < 0 ? std::string("<missing>") : std::string(buffer, (size_t)size);
-}
-
-std::string encoded(uint32 type, const void* data, size_t size)
-{
-    return std::string((const char*)&type, 4) + std::string((const char*)data, size);
-}
-
 std::string rect_value(float l, float t, float r, float b)
 {
     float values[4] = {l, t, r, b};
-    return encoded(B_RECT_TYPE, values, sizeof(values));
+    return RawAttributes::Encode(B_RECT_TYPE, values, sizeof(values));
 }
 
 void expect_rect(const BRect& rect, float l, float t, float r, float b)
@@ -149,9 +138,8 @@ protected:
     // Plants a value the way other programs could: straight into the xattr.
     void Plant(const std::string& name, const std::string& value)
     {
-        ASSERT_EQ(0, setxattr(fFile.c_str(), ("user.haiku." + name).c_str(), value.data(),
-                              value.size(), 0))
-            << strerror(errno);
+        int error = RawAttributes::Plant(fFile, name, value);
+        ASSERT_EQ(0, error) << strerror(error);
     }
 
     void MakeSettingsFile()
@@ -197,9 +185,11 @@ TEST_F(PrefsTest, FirstStartMakesTheFolderAndStoresEveryDefault)
     ASSERT_EQ(0, stat(fFile.c_str(), &st));
     EXPECT_EQ(0, st.st_size);
 
-    EXPECT_EQ(rect_value(100, 100, 415, 329), raw_xattr(fFile, "prefs_window_rect"));
-    EXPECT_EQ(encoded(B_BOOL_TYPE, "\0", 1), raw_xattr(fFile, "window_by_begin"));
-    EXPECT_EQ(encoded(B_STRING_TYPE, "/boot/home/logoimage", 20), raw_xattr(fFile, "logo_fuji"));
+    EXPECT_EQ(rect_value(100, 100, 415, 329), RawAttributes::Read(fFile, "prefs_window_rect"));
+    EXPECT_EQ(RawAttributes::Encode(B_BOOL_TYPE, "\0", 1),
+              RawAttributes::Read(fFile, "window_by_begin"));
+    EXPECT_EQ(RawAttributes::Encode(B_STRING_TYPE, "/boot/home/logoimage", 20),
+              RawAttributes::Read(fFile, "logo_fuji"));
 
     expect_rect(prefs->fWinRect, 100, 100, 415, 329);
     EXPECT_FALSE(prefs->fWindowByBegin);
@@ -228,8 +218,9 @@ TEST_F(PrefsTest, FolderWithoutFileCreatesTheFileThroughTheFolder)
     std::unique_ptr<Prefs> prefs = Start(&trace);
 
     EXPECT_EQ(Traces(kSchonDa, {"[File not found]\n", "[File created]\n"}), trace);
-    EXPECT_EQ(rect_value(100, 100, 415, 329), raw_xattr(fFile, "prefs_window_rect"));
-    EXPECT_EQ(encoded(B_STRING_TYPE, "/boot/home/logoimage", 20), raw_xattr(fFile, "logo_fuji"));
+    EXPECT_EQ(rect_value(100, 100, 415, 329), RawAttributes::Read(fFile, "prefs_window_rect"));
+    EXPECT_EQ(RawAttributes::Encode(B_STRING_TYPE, "/boot/home/logoimage", 20),
+              RawAttributes::Read(fFile, "logo_fuji"));
     EXPECT_EQ("", fScratch.ReadFile("config/_LP_x-vnd.NW/PXL_settings"));
 }
 
@@ -237,8 +228,8 @@ TEST_F(PrefsTest, LaterStartsReadAndWriteOnlyTheGreeting)
 {
     StartAndStop();
     Plant("prefs_window_rect", rect_value(1, 2, 311, 52));
-    Plant("window_by_begin", encoded(B_BOOL_TYPE, "\1", 1));
-    Plant("logo_fuji", encoded(B_STRING_TYPE, "/boot/home/other", 17));
+    Plant("window_by_begin", RawAttributes::Encode(B_BOOL_TYPE, "\1", 1));
+    Plant("logo_fuji", RawAttributes::Encode(B_STRING_TYPE, "/boot/home/other", 17));
     fScratch.WriteFile("config/_LP_x-vnd.NW/PXL_settings", "0123456789ABCDEF");
 
     std::string trace;
@@ -248,8 +239,9 @@ TEST_F(PrefsTest, LaterStartsReadAndWriteOnlyTheGreeting)
     expect_rect(prefs->fWinRect, 1, 2, 311, 52);
     EXPECT_TRUE(prefs->fWindowByBegin);
     EXPECT_STREQ("/boot/home/other", prefs->fLogoPath);
-    EXPECT_EQ(rect_value(1, 2, 311, 52), raw_xattr(fFile, "prefs_window_rect"));
-    EXPECT_EQ(encoded(B_STRING_TYPE, "/boot/home/other", 17), raw_xattr(fFile, "logo_fuji"));
+    EXPECT_EQ(rect_value(1, 2, 311, 52), RawAttributes::Read(fFile, "prefs_window_rect"));
+    EXPECT_EQ(RawAttributes::Encode(B_STRING_TYPE, "/boot/home/other", 17),
+              RawAttributes::Read(fFile, "logo_fuji"));
 
     // A reload after a move goes back to what is stored; SaveWin stores the frame only.
     prefs->fWinRect.Set(5, 6, 7, 8);
@@ -262,17 +254,18 @@ TEST_F(PrefsTest, LaterStartsReadAndWriteOnlyTheGreeting)
     EXPECT_TRUE(prefs->SaveWin());
     prefs.reset();
     EXPECT_EQ("", quiet.Stop());
-    EXPECT_EQ(rect_value(40, 60, 350, 110), raw_xattr(fFile, "prefs_window_rect"));
-    EXPECT_EQ(encoded(B_BOOL_TYPE, "\1", 1), raw_xattr(fFile, "window_by_begin"));
+    EXPECT_EQ(rect_value(40, 60, 350, 110), RawAttributes::Read(fFile, "prefs_window_rect"));
+    EXPECT_EQ(RawAttributes::Encode(B_BOOL_TYPE, "\1", 1),
+              RawAttributes::Read(fFile, "window_by_begin"));
 }
 
 TEST_F(PrefsTest, ShortAndEmptyValuesCountAsRead)
 {
     MakeSettingsFile();
     float two[2] = {7, 8};
-    Plant("prefs_window_rect", encoded(B_RECT_TYPE, two, sizeof(two)));
-    Plant("window_by_begin", encoded(B_BOOL_TYPE, "", 0));
-    Plant("logo_fuji", encoded(B_STRING_TYPE, "", 0));
+    Plant("prefs_window_rect", RawAttributes::Encode(B_RECT_TYPE, two, sizeof(two)));
+    Plant("window_by_begin", RawAttributes::Encode(B_BOOL_TYPE, "", 0));
+    Plant("logo_fuji", RawAttributes::Encode(B_STRING_TYPE, "", 0));
 
     std::string trace;
     std::unique_ptr<Prefs> prefs = Start(&trace);
@@ -282,7 +275,8 @@ TEST_F(PrefsTest, ShortAndEmptyValuesCountAsRead)
     EXPECT_TRUE(prefs->fWindowByBegin);
     EXPECT_STREQ("/boot/home/logoimage", prefs->fLogoPath);
     EXPECT_FALSE(prefs->fError);
-    EXPECT_EQ(encoded(B_RECT_TYPE, two, sizeof(two)), raw_xattr(fFile, "prefs_window_rect"));
+    EXPECT_EQ(RawAttributes::Encode(B_RECT_TYPE, two, sizeof(two)),
+              RawAttributes::Read(fFile, "prefs_window_rect"));
 }
 
 TEST_F(PrefsTest, LogoTextsWithAndWithoutTheirNul)
@@ -299,7 +293,8 @@ TEST_F(PrefsTest, LogoTextsWithAndWithoutTheirNul)
         {std::string(300, 'y'), std::string(255, 'y')},
     };
     for (const Case& item : cases) {
-        Plant("logo_fuji", encoded(B_STRING_TYPE, item.stored.data(), item.stored.size()));
+        Plant("logo_fuji",
+              RawAttributes::Encode(B_STRING_TYPE, item.stored.data(), item.stored.size()));
         std::string trace;
         std::unique_ptr<Prefs> prefs = Start(&trace);
         EXPECT_STREQ(item.expected.c_str(), prefs->fLogoPath) << item.stored.size();
@@ -307,7 +302,7 @@ TEST_F(PrefsTest, LogoTextsWithAndWithoutTheirNul)
     }
 
     // A byte other than 0 or 1 is still a flag.
-    Plant("window_by_begin", encoded(B_BOOL_TYPE, "\2", 1));
+    Plant("window_by_begin", RawAttributes::Encode(B_BOOL_TYPE, "\2", 1));
     std::string trace;
     std::unique_ptr<Prefs> prefs = Start(&trace);
     EXPECT_TRUE(prefs->fWindowByBegin);
@@ -327,10 +322,13 @@ TEST_F(PrefsTest, BrokenFrameRunsTheRecovery)
               trace);
     EXPECT_TRUE(prefs->fError);
     float frame[4] = {WIN_X, WIN_Y, WIN_X + WIN_W, WIN_Y + WIN_H};
-    EXPECT_EQ(encoded(B_RECT_TYPE, frame, sizeof(frame)), raw_xattr(fFile, "prefs_window_rect"));
-    EXPECT_EQ(encoded(B_BOOL_TYPE, "\1", 1), raw_xattr(fFile, "window_by_begin"));
+    EXPECT_EQ(RawAttributes::Encode(B_RECT_TYPE, frame, sizeof(frame)),
+              RawAttributes::Read(fFile, "prefs_window_rect"));
+    EXPECT_EQ(RawAttributes::Encode(B_BOOL_TYPE, "\1", 1),
+              RawAttributes::Read(fFile, "window_by_begin"));
     // The save found no logo buffer and wrote the default text with its NUL.
-    EXPECT_EQ(encoded(B_STRING_TYPE, "/boot/home/logoimage", 21), raw_xattr(fFile, "logo_fuji"));
+    EXPECT_EQ(RawAttributes::Encode(B_STRING_TYPE, "/boot/home/logoimage", 21),
+              RawAttributes::Read(fFile, "logo_fuji"));
     EXPECT_TRUE(prefs->fWindowByBegin);
     EXPECT_STREQ("/boot/home/logoimage", prefs->fLogoPath);
 
@@ -378,7 +376,7 @@ TEST_F(PrefsTest, ReadOnlySettingsAreReadAndNeverWritten)
 {
     MakeSettingsFile();
     Plant("prefs_window_rect", rect_value(40, 60, 350, 110));
-    Plant("window_by_begin", encoded(B_BOOL_TYPE, "\1", 1));
+    Plant("window_by_begin", RawAttributes::Encode(B_BOOL_TYPE, "\1", 1));
     fScratch.WriteFile("config/_LP_x-vnd.NW/PXL_settings", "untouched");
     std::optional<Immutable> readOnly(std::in_place, fFile);
     if (!readOnly->IsSet())
@@ -402,15 +400,15 @@ TEST_F(PrefsTest, ReadOnlySettingsAreReadAndNeverWritten)
               trace);
     EXPECT_EQ("", later);
     EXPECT_EQ("untouched", fScratch.ReadFile("config/_LP_x-vnd.NW/PXL_settings"));
-    EXPECT_EQ(rect_value(40, 60, 350, 110), raw_xattr(fFile, "prefs_window_rect"));
-    EXPECT_EQ("<missing>", raw_xattr(fFile, "logo_fuji"));
+    EXPECT_EQ(rect_value(40, 60, 350, 110), RawAttributes::Read(fFile, "prefs_window_rect"));
+    EXPECT_EQ("<missing>", RawAttributes::Read(fFile, "logo_fuji"));
 }
 
 TEST_F(PrefsTest, ReadOnlyStoreKeepsWhatItRead)
 {
     MakeSettingsFile();
     Plant("prefs_window_rect", rect_value(40, 60, 350, 110));
-    Plant("window_by_begin", encoded(B_BOOL_TYPE, "\1", 1));
+    Plant("window_by_begin", RawAttributes::Encode(B_BOOL_TYPE, "\1", 1));
     std::unique_ptr<Prefs> prefs;
     {
         Immutable readOnly(fFile);
@@ -490,8 +488,8 @@ TEST_F(PrefsTest, SaveStopsAtTheFirstFailedWrite)
     EXPECT_FALSE(prefs->Save());
     std::string output = capture.Stop();
     EXPECT_EQ("Unknown error writing window_by_begin:\nNo space left on device\n", output);
-    EXPECT_EQ(rect_value(100, 100, 415, 329), raw_xattr(fFile, "prefs_window_rect"));
-    EXPECT_EQ("<missing>", raw_xattr(fFile, "logo_fuji"));
+    EXPECT_EQ(rect_value(100, 100, 415, 329), RawAttributes::Read(fFile, "prefs_window_rect"));
+    EXPECT_EQ("<missing>", RawAttributes::Read(fFile, "logo_fuji"));
     EXPECT_TRUE(prefs->fError);
 }
 
@@ -502,9 +500,9 @@ TEST_F(PrefsTest, IntegersAreFourByteLongs)
     int32 def = -7, value = 0, stored = 12;
     EXPECT_TRUE(prefs->GetInt("count", &value, &def));
     EXPECT_EQ(-7, value);
-    EXPECT_EQ(encoded(B_INT32_TYPE, &def, 4), raw_xattr(fFile, "count"));
+    EXPECT_EQ(RawAttributes::Encode(B_INT32_TYPE, &def, 4), RawAttributes::Read(fFile, "count"));
     EXPECT_TRUE(prefs->PutInt("count", &stored));
     EXPECT_TRUE(prefs->GetInt("count", &value, &def));
     EXPECT_EQ(12, value);
-    EXPECT_EQ(encoded(B_INT32_TYPE, &stored, 4), raw_xattr(fFile, "count"));
+    EXPECT_EQ(RawAttributes::Encode(B_INT32_TYPE, &stored, 4), RawAttributes::Read(fFile, "count"));
 }

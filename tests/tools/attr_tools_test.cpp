@@ -1,3 +1,4 @@
+#include "support/RawAttributes.h"
 #include "support/ScratchDir.h"
 
 #include <SupportDefs.h>
@@ -8,7 +9,6 @@
 #include <stdio.h>
 #include <string.h>
 #include <sys/wait.h>
-#include <sys/xattr.h>
 
 #include <string>
 
@@ -36,18 +36,6 @@ Result tool(const ScratchDir& scratch, const std::string& arguments)
     result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     result.err = scratch.ReadFile(".stderr");
     return result;
-}
-
-std::string raw_xattr(const std::string& path, const std::string& name)
-{
-    char buffer[65536];
-    ssize_t size = getxattr(path.c_str(), ("user.haiku." + name).c_str(), buffer, sizeof(buffer));
-    return size < 0 ? std::string("<missing>") : std::string(buffer, (size_t)size);
-}
-
-std::string encoded(uint32 type, const void* data, size_t size)
-{
-    return std::string((const char*)&type, 4) + std::string((const char*)data, size);
 }
 
 bool one_line(const std::string& text)
@@ -112,11 +100,14 @@ TEST(AttrTools, WrittenValuesDecodeBack)
         EXPECT_EQ(item.shown, shown.out) << item.add;
     }
     // Strings go without their NUL, MIME strings with it; numbers in host order.
-    EXPECT_EQ(encoded(B_STRING_TYPE, "/boot/home/logoimage", 20), raw_xattr(path, "s"));
-    EXPECT_EQ(encoded(B_MIME_STRING_TYPE, "text/plain", 11), raw_xattr(path, "m"));
+    EXPECT_EQ(RawAttributes::Encode(B_STRING_TYPE, "/boot/home/logoimage", 20),
+              RawAttributes::Read(path, "s"));
+    EXPECT_EQ(RawAttributes::Encode(B_MIME_STRING_TYPE, "text/plain", 11),
+              RawAttributes::Read(path, "m"));
     int32 minusFive = -5;
-    EXPECT_EQ(encoded(B_INT32_TYPE, &minusFive, 4), raw_xattr(path, "i"));
-    EXPECT_EQ(encoded(B_RECT_TYPE, "\0\0\xc8\x42", 4), raw_xattr(path, "short"));
+    EXPECT_EQ(RawAttributes::Encode(B_INT32_TYPE, &minusFive, 4), RawAttributes::Read(path, "i"));
+    EXPECT_EQ(RawAttributes::Encode(B_RECT_TYPE, "\0\0\xc8\x42", 4),
+              RawAttributes::Read(path, "short"));
 
     Result list = tool(scratch, "listattr" + f);
     EXPECT_NE(std::string::npos, list.out.find("r\tRECT\t16\n"));
@@ -155,7 +146,7 @@ TEST(AttrTools, MimesetTypesByContent)
 
     EXPECT_EQ(0, tool(scratch, "mimeset -f" + logo).status);
     EXPECT_EQ("image/png\n", tool(scratch, "catattr BEOS:TYPE" + logo).out);
-    EXPECT_EQ(encoded(B_MIME_STRING_TYPE, "image/png", 10),
-              raw_xattr(scratch / "logo", "BEOS:TYPE"));
+    EXPECT_EQ(RawAttributes::Encode(B_MIME_STRING_TYPE, "image/png", 10),
+              RawAttributes::Read(scratch / "logo", "BEOS:TYPE"));
     EXPECT_EQ(1, tool(scratch, "mimeset '" + (scratch / "none") + "'").status);
 }

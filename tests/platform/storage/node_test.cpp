@@ -1,3 +1,4 @@
+#include "support/RawAttributes.h"
 #include "support/ScratchDir.h"
 
 #include <Directory.h>
@@ -20,18 +21,6 @@
 
 namespace
 {
-
-std::string raw_xattr(const std::string& path, const std::string& name)
-{
-    char buffer[65536];
-    ssize_t size = getxattr(path.c_str(), name.c_str(), buffer, sizeof(buffer));
-    return size < 0 ? std::string("<missing>") : std::string(buffer, (size_t)size);
-}
-
-std::string encoded(uint32 type, const std::string& data)
-{
-    return std::string((const char*)&type, 4) + data;
-}
 
 std::set<std::string> attribute_names(BNode& node)
 {
@@ -65,12 +54,12 @@ TEST(Node, AttributesUseTheXattrEncoding)
 
     float rect[4] = {1, 2, 3, 4};
     EXPECT_EQ(16, node.WriteAttr("prefs_window_rect", B_RECT_TYPE, 0, rect, 16));
-    EXPECT_EQ(encoded(B_RECT_TYPE, std::string((const char*)rect, 16)),
-              raw_xattr(path, "user.haiku.prefs_window_rect"));
+    EXPECT_EQ(RawAttributes::Encode(B_RECT_TYPE, std::string((const char*)rect, 16)),
+              RawAttributes::Read(path, "prefs_window_rect"));
 
     // '%' and '/' are escaped in the xattr name, and come back unescaped.
     EXPECT_EQ(1, node.WriteAttr("a/b%c", B_BOOL_TYPE, 0, "\1", 1));
-    EXPECT_EQ(encoded(B_BOOL_TYPE, "\1"), raw_xattr(path, "user.haiku.a%\\b%%c"));
+    EXPECT_EQ(RawAttributes::Encode(B_BOOL_TYPE, "\1"), RawAttributes::Read(path, "a%\\b%%c"));
     ASSERT_EQ(0, setxattr(path.c_str(), "user.other", "x", 1, 0));
     EXPECT_EQ((std::set<std::string>{"prefs_window_rect", "a/b%c"}), attribute_names(node));
 
@@ -81,15 +70,16 @@ TEST(Node, AttributesUseTheXattrEncoding)
 
     // Writing at offset 0 replaces both the value and its type.
     EXPECT_EQ(3, node.WriteAttr("prefs_window_rect", B_STRING_TYPE, 0, "abc", 3));
-    EXPECT_EQ(encoded(B_STRING_TYPE, "abc"), raw_xattr(path, "user.haiku.prefs_window_rect"));
+    EXPECT_EQ(RawAttributes::Encode(B_STRING_TYPE, "abc"),
+              RawAttributes::Read(path, "prefs_window_rect"));
     // Beyond offset 0 the earlier data stays, and a gap reads as zeros.
     EXPECT_EQ(2, node.WriteAttr("prefs_window_rect", B_RAW_TYPE, 5, "yz", 2));
-    EXPECT_EQ(encoded(B_RAW_TYPE, std::string("abc\0\0yz", 7)),
-              raw_xattr(path, "user.haiku.prefs_window_rect"));
+    EXPECT_EQ(RawAttributes::Encode(B_RAW_TYPE, std::string("abc\0\0yz", 7)),
+              RawAttributes::Read(path, "prefs_window_rect"));
 
     EXPECT_EQ(B_OK, node.RemoveAttr("a/b%c"));
     EXPECT_EQ(B_ENTRY_NOT_FOUND, node.RemoveAttr("a/b%c"));
-    EXPECT_EQ("<missing>", raw_xattr(path, "user.haiku.a%\\b%%c"));
+    EXPECT_EQ("<missing>", RawAttributes::Read(path, "a%\\b%%c"));
     EXPECT_EQ("content", scratch.ReadFile("f"));
 }
 
@@ -122,7 +112,7 @@ TEST(Node, ReadsGiveWhatIsThereAndNoMore)
     EXPECT_EQ(0, node.ReadAttr("empty", B_STRING_TYPE, 0, buffer, sizeof(buffer)));
 
     // An xattr too short to hold a type code is broken data.
-    ASSERT_EQ(0, setxattr(path.c_str(), "user.haiku.short", "ab", 2, 0));
+    ASSERT_EQ(0, RawAttributes::Plant(path, "short", "ab"));
     EXPECT_EQ(B_ERROR, node.ReadAttr("short", B_RECT_TYPE, 0, buffer, 16));
     EXPECT_EQ(B_ERROR, node.GetAttrInfo("short", &info));
 }
@@ -170,13 +160,14 @@ TEST(Node, FoldersAndLinksAreNodesThemselves)
     EXPECT_TRUE(link.IsSymLink());
     // Linux keeps user xattrs off links: a clean refusal, and the target is untouched.
     EXPECT_LT(link.WriteAttr("a", B_RAW_TYPE, 0, "x", 1), 0);
-    EXPECT_EQ("<missing>", raw_xattr(scratch / "target", "user.haiku.a"));
+    EXPECT_EQ("<missing>", RawAttributes::Read(scratch / "target", "a"));
 
     BNode folder(scratch.Path().c_str());
     ASSERT_EQ(B_OK, folder.InitCheck());
     EXPECT_TRUE(folder.IsDirectory());
     EXPECT_EQ(1, folder.WriteAttr("flag", B_BOOL_TYPE, 0, "\1", 1));
-    EXPECT_EQ(encoded(B_BOOL_TYPE, "\1"), raw_xattr(scratch.Path(), "user.haiku.flag"));
+    EXPECT_EQ(RawAttributes::Encode(B_BOOL_TYPE, "\1"),
+              RawAttributes::Read(scratch.Path(), "flag"));
 }
 
 TEST(Node, FileSystemWithoutXattrsGivesNotSupported)

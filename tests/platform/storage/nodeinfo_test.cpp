@@ -1,3 +1,4 @@
+#include "support/RawAttributes.h"
 #include "support/ScratchDir.h"
 
 #include <Node.h>
@@ -100,12 +101,8 @@ TEST(NodeInfo, StoredTypeWinsAndIsWrittenWithItsNul)
     ASSERT_EQ(B_OK, info.InitCheck());
 
     EXPECT_EQ(B_OK, info.SetType("text/plain"));
-    char raw[64];
-    ssize_t size = getxattr(path.c_str(), "user.haiku.BEOS:TYPE", raw, sizeof(raw));
-    uint32 mims = B_MIME_STRING_TYPE;
-    ASSERT_EQ(4 + 11, size);
-    EXPECT_EQ(0, memcmp(raw, &mims, 4));
-    EXPECT_EQ(0, memcmp(raw + 4, "text/plain", 11));
+    EXPECT_EQ(RawAttributes::Encode(B_MIME_STRING_TYPE, "text/plain", 11),
+              RawAttributes::Read(path, "BEOS:TYPE"));
     EXPECT_EQ("text/plain", type_of(path));
 
     // A stored type of another type code is refused rather than trusted.

@@ -1,20 +1,20 @@
-#include "platform/translation/PictureWriters.h"
+#include "platform/translation/RosterDecode.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <thread>
 
-using namespace PictureWriters;
+using namespace TestPictures;
 
 // Threads that meet the default roster for the first time together, then decode
 // different formats through it at once.
 TEST(TranslationThreadsTest, TheDefaultRosterServesManyThreads)
 {
-    Bytes png = WritePng(4, 4, PNG_COLOR_TYPE_GRAY, 8, true, Bytes(16, 60));
-    Bytes jpeg = WriteJpeg(8, 8, 3, Bytes(8 * 8 * 3, 128));
+    Bytes png = EncodePng(4, 4, PNG_COLOR_TYPE_GRAY, 8, true, Bytes(16, 60));
+    Bytes jpeg = EncodeJpeg(8, 8, 3, Bytes(8 * 8 * 3, 128));
     GifFrame frame = {0, 0, 4, 4, true, 1, Bytes(16, 0)};
-    Bytes gif = WriteGif(4, 4, {{1, 2, 3}, {4, 5, 6}}, {frame});
+    Bytes gif = EncodeGif(4, 4, {{1, 2, 3}, {4, 5, 6}}, {frame});
     const Bytes* pictures[] = {&png, &jpeg, &gif};
 
     std::atomic<bool> go{false};

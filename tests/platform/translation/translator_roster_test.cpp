@@ -1,4 +1,4 @@
-#include "platform/translation/PictureWriters.h"
+#include "platform/translation/RosterDecode.h"
 
 #include <File.h>
 #include <Translator.h>
@@ -11,14 +11,14 @@
 #include <algorithm>
 #include <string>
 
-using namespace PictureWriters;
+using namespace TestPictures;
 
 namespace
 {
 
 Bytes SmallPng()
 {
-    return WritePng(2, 2, PNG_COLOR_TYPE_GRAY, 8, false, {10, 20, 30, 40});
+    return EncodePng(2, 2, PNG_COLOR_TYPE_GRAY, 8, false, {10, 20, 30, 40});
 }
 
 // Claims every stream that starts with its letter, with the given quality and capability,
@@ -257,7 +257,7 @@ TEST(TranslatorRosterTest, ShortReadsAndUnknownSizesStillGiveTheWholePicture)
         noise = noise * 1103515245u + 12345u;
         rows.push_back((uint8_t)(noise >> 24));
     }
-    Bytes png = WritePng(120, 90, PNG_COLOR_TYPE_RGB, 8, false, rows);
+    Bytes png = EncodePng(120, 90, PNG_COLOR_TYPE_RGB, 8, false, rows);
     ASSERT_GT(png.size(), 8192u);
     std::unique_ptr<BBitmap> expected;
     ASSERT_EQ(Decode(png, &expected), B_OK);

@@ -1,14 +1,18 @@
-#include "platform/translation/PictureWriters.h"
+#include "platform/translation/RosterDecode.h"
 
 #include <gtest/gtest.h>
 
+#include <SDL.h>
 #include <stdio.h>
+#include <string.h>
 #include <unistd.h>
+
+#include <jpeglib.h>
 
 #include <algorithm>
 #include <string>
 
-using namespace PictureWriters;
+using namespace TestPictures;
 
 namespace
 {
@@ -53,13 +57,13 @@ std::vector<std::pair<const char*, Bytes>> OnePerFormat()
         frame.indices[i] = (uint8_t)(i % 4);
     SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormat(0, 16, 16, 24, SDL_PIXELFORMAT_BGR24);
     SDL_FillRect(surface, nullptr, SDL_MapRGB(surface->format, 10, 20, 30));
-    Bytes bmp = WriteBmp(surface);
+    Bytes bmp = EncodeBmp(surface);
     SDL_FreeSurface(surface);
     return {
-        {"png", WritePng(16, 16, PNG_COLOR_TYPE_GRAY, 8, false, gray)},
-        {"jpeg", WriteJpeg(16, 16, 3, rgb)},
-        {"gif", WriteGif(16, 16, {{0, 0, 0}, {255, 0, 0}, {0, 255, 0}, {0, 0, 255}}, {frame})},
-        {"webp", WriteWebp(16, 16, bgra, true)},
+        {"png", EncodePng(16, 16, PNG_COLOR_TYPE_GRAY, 8, false, gray)},
+        {"jpeg", EncodeJpeg(16, 16, 3, rgb)},
+        {"gif", EncodeGif(16, 16, {{0, 0, 0}, {255, 0, 0}, {0, 255, 0}, {0, 0, 255}}, {frame})},
+        {"webp", EncodeWebp(16, 16, bgra, true)},
         {"bmp", bmp},
     };
 }
@@ -71,7 +75,7 @@ TEST(TranslatorsTest, PngKeepsAlphaAndExpandsEveryColourType)
     std::unique_ptr<BBitmap> bitmap;
     for (bool interlaced : {false, true}) {
         ASSERT_EQ(
-            Decode(WritePng(5, 3, PNG_COLOR_TYPE_RGBA, 8, interlaced, GradientRgba()), &bitmap),
+            Decode(EncodePng(5, 3, PNG_COLOR_TYPE_RGBA, 8, interlaced, GradientRgba()), &bitmap),
             B_OK);
         ExpectSize(*bitmap, 5, 3);
         EXPECT_EQ(PixelAt(*bitmap, 0, 0), Pixel({7, 0, 0, 255}));
@@ -81,8 +85,8 @@ TEST(TranslatorsTest, PngKeepsAlphaAndExpandsEveryColourType)
 
     // Palette with a transparent entry.
     Bytes indices = {0, 1, 2, 2, 1, 0};
-    ASSERT_EQ(Decode(WritePng(3, 2, PNG_COLOR_TYPE_PALETTE, 8, false, indices,
-                              {{255, 0, 0}, {0, 255, 0}, {0, 0, 255}}, {255, 128, 0}),
+    ASSERT_EQ(Decode(EncodePng(3, 2, PNG_COLOR_TYPE_PALETTE, 8, false, indices,
+                               {{255, 0, 0}, {0, 255, 0}, {0, 0, 255}}, {255, 128, 0}),
                      &bitmap),
               B_OK);
     ExpectSize(*bitmap, 3, 2);
@@ -93,13 +97,13 @@ TEST(TranslatorsTest, PngKeepsAlphaAndExpandsEveryColourType)
 
     // 16-bit gray, big-endian samples, scaled down to 8 bits; opaque.
     Bytes gray16 = {0xff, 0xff, 0x80, 0x00, 0x00, 0x00};
-    ASSERT_EQ(Decode(WritePng(3, 1, PNG_COLOR_TYPE_GRAY, 16, false, gray16), &bitmap), B_OK);
+    ASSERT_EQ(Decode(EncodePng(3, 1, PNG_COLOR_TYPE_GRAY, 16, false, gray16), &bitmap), B_OK);
     EXPECT_EQ(PixelAt(*bitmap, 0, 0), Pixel({255, 255, 255, 255}));
     EXPECT_EQ(PixelAt(*bitmap, 1, 0), Pixel({128, 128, 128, 255}));
     EXPECT_EQ(PixelAt(*bitmap, 2, 0), Pixel({0, 0, 0, 255}));
 
     // 1-bit gray: eight pixels in one byte.
-    ASSERT_EQ(Decode(WritePng(8, 1, PNG_COLOR_TYPE_GRAY, 1, false, {0xa5}), &bitmap), B_OK);
+    ASSERT_EQ(Decode(EncodePng(8, 1, PNG_COLOR_TYPE_GRAY, 1, false, {0xa5}), &bitmap), B_OK);
     EXPECT_EQ(PixelAt(*bitmap, 0, 0), Pixel({255, 255, 255, 255}));
     EXPECT_EQ(PixelAt(*bitmap, 1, 0), Pixel({0, 0, 0, 255}));
     EXPECT_EQ(PixelAt(*bitmap, 7, 0), Pixel({255, 255, 255, 255}));
@@ -115,14 +119,14 @@ TEST(TranslatorsTest, JpegDecodesColourGrayAndProgressive)
             rgb.insert(rgb.end(), x < 16 ? std::initializer_list<uint8_t>{230, 20, 10}
                                          : std::initializer_list<uint8_t>{10, 20, 230});
     for (bool progressive : {false, true}) {
-        ASSERT_EQ(Decode(WriteJpeg(32, 16, 3, rgb, progressive), &bitmap), B_OK);
+        ASSERT_EQ(Decode(EncodeJpeg(32, 16, 3, rgb, progressive), &bitmap), B_OK);
         ExpectSize(*bitmap, 32, 16);
         ExpectNear(PixelAt(*bitmap, 3, 3), {10, 20, 230, 255}, 12);
         ExpectNear(PixelAt(*bitmap, 28, 12), {230, 20, 10, 255}, 12);
         EXPECT_EQ(PixelAt(*bitmap, 28, 12)[3], 255);
     }
 
-    ASSERT_EQ(Decode(WriteJpeg(9, 7, 1, Bytes(63, 77)), &bitmap), B_OK);
+    ASSERT_EQ(Decode(EncodeJpeg(9, 7, 1, Bytes(63, 77)), &bitmap), B_OK);
     ExpectSize(*bitmap, 9, 7);
     ExpectNear(PixelAt(*bitmap, 8, 6), {77, 77, 77, 255}, 2);
 
@@ -131,7 +135,7 @@ TEST(TranslatorsTest, JpegDecodesColourGrayAndProgressive)
     Bytes cmyk;
     for (int i = 0; i < 64; i++)
         cmyk.insert(cmyk.end(), {0, 255, 255, 255});
-    ASSERT_EQ(Decode(WriteJpeg(8, 8, 4, cmyk), &bitmap), B_OK);
+    ASSERT_EQ(Decode(EncodeJpeg(8, 8, 4, cmyk), &bitmap), B_OK);
     ExpectNear(PixelAt(*bitmap, 4, 4), {255, 255, 0, 255}, 6);
 }
 
@@ -146,7 +150,7 @@ TEST(TranslatorsTest, GifDecodesTheFirstFrameWithTransparencyAndInterlace)
             for (int x = 0; x < 4; x++)
                 first.indices.push_back((uint8_t)(x == 3 ? 0 : y % 3 + 1));
         GifFrame second = {0, 0, 7, 12, false, NO_TRANSPARENT_COLOR, Bytes(84, 3)};
-        ASSERT_EQ(Decode(WriteGif(7, 12, colors, {first, second}), &bitmap), B_OK);
+        ASSERT_EQ(Decode(EncodeGif(7, 12, colors, {first, second}), &bitmap), B_OK);
         ExpectSize(*bitmap, 7, 12);
         EXPECT_EQ(PixelAt(*bitmap, 0, 0), Pixel({0, 0, 0, 0})) << "outside the frame";
         EXPECT_EQ(PixelAt(*bitmap, 2, 1), Pixel({0, 0, 255, 255})) << interlaced;
@@ -166,7 +170,7 @@ TEST(TranslatorsTest, WebpDecodesLosslessWithAlphaAndLossy)
             bgra.insert(bgra.end(), {(uint8_t)(x * 40), (uint8_t)(y * 60), 33,
                                      (uint8_t)(x == 5 ? 0 : 200 + x)});
     std::unique_ptr<BBitmap> bitmap;
-    ASSERT_EQ(Decode(WriteWebp(6, 4, bgra, true), &bitmap), B_OK);
+    ASSERT_EQ(Decode(EncodeWebp(6, 4, bgra, true), &bitmap), B_OK);
     ExpectSize(*bitmap, 6, 4);
     EXPECT_EQ(PixelAt(*bitmap, 1, 2), Pixel({40, 120, 33, 201}));
     EXPECT_EQ(PixelAt(*bitmap, 4, 3), Pixel({160, 180, 33, 204}));
@@ -175,7 +179,7 @@ TEST(TranslatorsTest, WebpDecodesLosslessWithAlphaAndLossy)
     Bytes flat;
     for (int i = 0; i < 16 * 16; i++)
         flat.insert(flat.end(), {200, 100, 50, 255});
-    ASSERT_EQ(Decode(WriteWebp(16, 16, flat, false), &bitmap), B_OK);
+    ASSERT_EQ(Decode(EncodeWebp(16, 16, flat, false), &bitmap), B_OK);
     ExpectSize(*bitmap, 16, 16);
     ExpectNear(PixelAt(*bitmap, 8, 8), {200, 100, 50, 255}, 8);
 }
@@ -187,7 +191,7 @@ TEST(TranslatorsTest, BmpDecodesTrueColourAlphaAndPalette)
     SDL_FillRect(rgb, nullptr, SDL_MapRGB(rgb->format, 10, 20, 30));
     SDL_Rect corner = {2, 1, 1, 1};
     SDL_FillRect(rgb, &corner, SDL_MapRGB(rgb->format, 250, 0, 5));
-    ASSERT_EQ(Decode(WriteBmp(rgb), &bitmap), B_OK);
+    ASSERT_EQ(Decode(EncodeBmp(rgb), &bitmap), B_OK);
     SDL_FreeSurface(rgb);
     ExpectSize(*bitmap, 3, 2);
     EXPECT_EQ(PixelAt(*bitmap, 0, 0), Pixel({30, 20, 10, 255}));
@@ -195,7 +199,7 @@ TEST(TranslatorsTest, BmpDecodesTrueColourAlphaAndPalette)
 
     SDL_Surface* rgba = SDL_CreateRGBSurfaceWithFormat(0, 2, 2, 32, SDL_PIXELFORMAT_ARGB8888);
     SDL_FillRect(rgba, nullptr, SDL_MapRGBA(rgba->format, 1, 2, 3, 77));
-    ASSERT_EQ(Decode(WriteBmp(rgba), &bitmap), B_OK);
+    ASSERT_EQ(Decode(EncodeBmp(rgba), &bitmap), B_OK);
     SDL_FreeSurface(rgba);
     EXPECT_EQ(PixelAt(*bitmap, 1, 1), Pixel({3, 2, 1, 77}));
 
@@ -204,7 +208,7 @@ TEST(TranslatorsTest, BmpDecodesTrueColourAlphaAndPalette)
     SDL_SetPaletteColors(indexed->format->palette, colors, 0, 2);
     memset(indexed->pixels, 0, 5);
     static_cast<uint8_t*>(indexed->pixels)[4] = 1;
-    ASSERT_EQ(Decode(WriteBmp(indexed), &bitmap), B_OK);
+    ASSERT_EQ(Decode(EncodeBmp(indexed), &bitmap), B_OK);
     SDL_FreeSurface(indexed);
     ExpectSize(*bitmap, 5, 1);
     EXPECT_EQ(PixelAt(*bitmap, 4, 0), Pixel({160, 80, 40, 255}));
@@ -387,14 +391,14 @@ TEST(TranslatorsTest, PhotosDecodeToExactlyWhatTheLibrariesGive)
     for (auto [width, height] :
          {std::pair{37, 23}, std::pair{1, 1}, std::pair{130, 9}, std::pair{201, 150}}) {
         for (bool progressive : {false, true}) {
-            Bytes jpeg = WriteJpeg(width, height, 3, Photo(width, height, 3), progressive);
+            Bytes jpeg = EncodeJpeg(width, height, 3, Photo(width, height, 3), progressive);
             int libWidth = 0, libHeight = 0;
             Bytes expected = LibjpegBgra(jpeg, &libWidth, &libHeight);
             ASSERT_EQ(Decode(jpeg, &bitmap), B_OK) << width << "x" << height;
             ExpectSize(*bitmap, libWidth, libHeight);
             EXPECT_EQ(BitmapBytes(*bitmap), expected) << width << "x" << height;
         }
-        Bytes gray = WriteJpeg(width, height, 1, Photo(width, height, 1));
+        Bytes gray = EncodeJpeg(width, height, 1, Photo(width, height, 1));
         int libWidth = 0, libHeight = 0;
         Bytes expected = LibjpegBgra(gray, &libWidth, &libHeight);
         ASSERT_EQ(Decode(gray, &bitmap), B_OK);
@@ -403,8 +407,8 @@ TEST(TranslatorsTest, PhotosDecodeToExactlyWhatTheLibrariesGive)
         for (int colorType : {PNG_COLOR_TYPE_RGBA, PNG_COLOR_TYPE_RGB}) {
             int components = colorType == PNG_COLOR_TYPE_RGBA ? 4 : 3;
             for (bool interlaced : {false, true}) {
-                Bytes png = WritePng(width, height, colorType, 8, interlaced,
-                                     Photo(width, height, components));
+                Bytes png = EncodePng(width, height, colorType, 8, interlaced,
+                                      Photo(width, height, components));
                 ASSERT_EQ(Decode(png, &bitmap), B_OK);
                 ExpectSize(*bitmap, width, height);
                 EXPECT_EQ(BitmapBytes(*bitmap), LibpngBgra(png))
@@ -418,14 +422,14 @@ TEST(TranslatorsTest, BigPicturesDecodeToExactlyWhatTheLibrariesGive)
 {
     // Bitmaps this size get memory of their own, not from the heap.
     std::unique_ptr<BBitmap> bitmap;
-    Bytes jpeg = WriteJpeg(1203, 901, 3, Photo(1203, 901, 3));
+    Bytes jpeg = EncodeJpeg(1203, 901, 3, Photo(1203, 901, 3));
     int width = 0, height = 0;
     Bytes expected = LibjpegBgra(jpeg, &width, &height);
     ASSERT_EQ(Decode(jpeg, &bitmap), B_OK);
     ExpectSize(*bitmap, 1203, 901);
     EXPECT_TRUE(BitmapBytes(*bitmap) == expected);
 
-    Bytes png = WritePng(1101, 1001, PNG_COLOR_TYPE_RGBA, 8, false, Photo(1101, 1001, 4));
+    Bytes png = EncodePng(1101, 1001, PNG_COLOR_TYPE_RGBA, 8, false, Photo(1101, 1001, 4));
     ASSERT_EQ(Decode(png, &bitmap), B_OK);
     ExpectSize(*bitmap, 1101, 1001);
     EXPECT_TRUE(BitmapBytes(*bitmap) == LibpngBgra(png));
@@ -441,7 +445,7 @@ TEST(TranslatorsTest, BigPicturesDecodeToExactlyWhatTheLibrariesGive)
 
 TEST(TranslatorsTest, AStreamThatIsNotABitmapGetsTheSameHeaderAndRows)
 {
-    Bytes jpeg = WriteJpeg(21, 13, 3, Photo(21, 13, 3));
+    Bytes jpeg = EncodeJpeg(21, 13, 3, Photo(21, 13, 3));
     std::unique_ptr<BBitmap> bitmap;
     ASSERT_EQ(Decode(jpeg, &bitmap), B_OK);
 
@@ -466,9 +470,9 @@ TEST(TranslatorsTest, AStreamThatIsNotABitmapGetsTheSameHeaderAndRows)
 
 TEST(TranslatorsTest, AFailedDecodeLeavesTheBitmapStreamEmpty)
 {
-    Bytes whole = WritePng(40, 30, PNG_COLOR_TYPE_RGB, 8, false, Photo(40, 30, 3));
+    Bytes whole = EncodePng(40, 30, PNG_COLOR_TYPE_RGB, 8, false, Photo(40, 30, 3));
     Bytes cut(whole.begin(), whole.begin() + whole.size() * 2 / 3);
-    Bytes jpeg = WriteJpeg(40, 30, 3, Photo(40, 30, 3));
+    Bytes jpeg = EncodeJpeg(40, 30, 3, Photo(40, 30, 3));
     Bytes cutJpeg(jpeg.begin(), jpeg.begin() + jpeg.size() / 2);
     BBitmapStream stream;
     for (const Bytes* broken : {&cut, &cutJpeg}) {
