@@ -9,6 +9,7 @@
 #include "app/AppSocket.h"
 #include "app/MessageFrame.h"
 #include "support/Process.h"
+#include "support/RawAttributes.h"
 
 #include <gtest/gtest.h>
 
@@ -27,7 +28,6 @@
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
-#include <sys/xattr.h>
 #include <unistd.h>
 
 namespace
@@ -79,9 +79,8 @@ protected:
 
     void SetFlagsAttribute(const std::string& file, uint32 flags)
     {
-        uint32 attribute[2] = {'APPF', flags};
-        ASSERT_EQ(0, setxattr(file.c_str(), "user.haiku.BEOS:APP_FLAGS", attribute,
-                              sizeof(attribute), 0));
+        ASSERT_EQ(0, RawAttributes::Plant(file, "BEOS:APP_FLAGS",
+                                          RawAttributes::Encode('APPF', &flags, sizeof(flags))));
     }
 
     void SetFlagsResource(const std::string& file, uint32 flags)
