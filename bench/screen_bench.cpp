@@ -380,6 +380,9 @@ int main()
            "%d reads of alternating %d x %d pictures, one at a time:\n",
            kTimed, kPictureSize, kPictureSize);
     PrintFigures("whole way:", total);
+    printf("  reads slower than one frame of a 60 Hz display (16.7 ms): %ld of %d\n",
+           (long)std::count_if(total.begin(), total.end(), [](double ms) { return ms > 16.7; }),
+           kTimed);
     PrintFigures("vek-reader and transport (to the lookup):", inService);
     PrintFigures("lookup and picture (to the logo's trace):", inClient);
     PrintFigures("drawing and display (to the pixels):", inDisplay);
