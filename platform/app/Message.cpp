@@ -9,7 +9,7 @@
 #include <new>
 #include <string_view>
 
-#include "MessageLayout.h"
+#include "app/MessageLayout.h"
 
 using namespace BPrivate;
 

@@ -12,8 +12,8 @@
 #include <string_view>
 #include <unordered_set>
 
-#include "LooperRegistry.h"
-#include "MessageLayout.h"
+#include "app/LooperRegistry.h"
+#include "app/MessageLayout.h"
 
 using namespace BPrivate;
 
@@ -133,6 +133,18 @@ status_t WriteFully(BDataIO* stream, const char* buffer, size_t size)
 }
 
 } // namespace
+
+bool BPrivate::HeaderChecksumMatches(const char* flattened, size_t size)
+{
+    if (size < kBaseHeaderSize)
+        return false;
+    uint8 flags = (uint8)flattened[kBaseHeaderSize - 1];
+    size_t headerSize = kBaseHeaderSize + (flags & kHeaderHasTarget ? kTargetSize : 0) +
+                        (flags & kHeaderHasReplyInfo ? kReplyInfoSize : 0);
+    return headerSize <= size &&
+           Get<uint32>(flattened + 4) ==
+               HeaderChecksum(flattened + kChecksumStart, headerSize - kChecksumStart);
+}
 
 size_t BMessage::Field::FlattenedDataSize() const
 {

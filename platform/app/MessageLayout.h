@@ -44,6 +44,11 @@ template <typename T> T Get(const char* data)
     return value;
 }
 
+// Whether the checksum in a flattened message's header matches the header. R5
+// itself does not always write it right, so Unflatten does not ask; what
+// this layer writes always matches.
+bool HeaderChecksumMatches(const char* flattened, size_t size);
+
 // A messenger: port, handler token, team, two reserved words, then the
 // preferred-target flag and padding.
 constexpr size_t kMessengerSize = 24;

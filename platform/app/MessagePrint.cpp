@@ -8,7 +8,7 @@
 
 #include <string>
 
-#include "MessageLayout.h"
+#include "app/MessageLayout.h"
 
 using namespace BPrivate;
 

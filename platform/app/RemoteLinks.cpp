@@ -240,19 +240,23 @@ status_t RemoteLinks::Send(team_id team, const std::vector<char>& frame, bigtime
 
         MessageFrame::Receipt receipt;
         Io io = WriteAll(link->socket, frame, deadline);
-        if (io == Io::kDone)
+        bool written = io == Io::kDone;
+        if (written)
             io = ReadReceipt(link->socket, &receipt, deadline);
         if (io == Io::kDone && receipt.magic == MessageFrame::kReceiptMagic) {
             link->lastUsed = system_time();
             return receipt.status;
         }
+        // A frame cut short is dropped by the receiver, which sees the link close.
         Forget(team, link);
         if (io == Io::kDone)
             return B_ERROR;
         if (io == Io::kTimedOut) {
             if (fromLooper)
                 MarkStalled(team);
-            return timedOut;
+            // The whole frame went out but no receipt came: whether the
+            // receiver took it is unknown, even when it was not to wait.
+            return written ? B_TIMED_OUT : timedOut;
         }
         // Closed without a receipt: the receiver never took the message. A
         // link that it had closed for being idle is tried once more, anew.

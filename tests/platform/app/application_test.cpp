@@ -183,6 +183,9 @@ TEST_F(ApplicationTest, SecondStartOfSingleLaunchApplicationHandsOver)
     EXPECT_EQ(0, second.ExitCode());
     EXPECT_EQ(std::string::npos, second.Stdout().find("ready")) << second.Stdout();
     EXPECT_TRUE(first.WaitForStdout("silent relaunch", kWait));
+    EXPECT_EQ("single_echo: already running (process " + std::to_string(first.Pid()) +
+                  "), which was brought to the front\n",
+              second.Stderr());
 
     Process third;
     ASSERT_TRUE(third.Start(copy, {"one", "two"}));
@@ -345,10 +348,22 @@ TEST_F(ApplicationTest, BadSendersAreDroppedWithOneLineAndOthersServed)
     close(truncated);
     ASSERT_TRUE(echo.WaitForStderr("truncated message", kWait));
 
+    // A whole frame whose message header does not match its checksum.
+    BMessage forged('TEST');
+    forged.AddString("text", "forged");
+    std::vector<char> frame;
+    ASSERT_EQ(B_OK, BPrivate::MessageFrame::Encode(forged, {}, &frame));
+    frame[sizeof(header) + 12] ^= 0x01; // the message's code
+    int damaged = ConnectRaw(path);
+    ASSERT_EQ((ssize_t)frame.size(), write(damaged, frame.data(), frame.size()));
+    ASSERT_TRUE(echo.WaitForStderr("bad checksum", kWait));
+    EXPECT_GE(0, read(damaged, &byte, 1)) << "no receipt";
+    close(damaged);
+
     EXPECT_EQ(0, Send({kSignature, "TEST", "text=after"}));
     EXPECT_TRUE(echo.WaitForStdout("TEST count=1 length=5", kWait));
-    EXPECT_EQ(3u, CountOf(echo.Stderr(), "\n")) << echo.Stderr();
-    EXPECT_EQ(3u, CountOf(echo.Stderr(), "dropped a malformed message"));
+    EXPECT_EQ(4u, CountOf(echo.Stderr(), "\n")) << echo.Stderr();
+    EXPECT_EQ(4u, CountOf(echo.Stderr(), "dropped a malformed message"));
     EXPECT_TRUE(echo.IsRunning());
 }
 
@@ -428,11 +443,43 @@ TEST_F(ApplicationTest, SendMessageGivesUpOnAStuckApplicationAfterItsTimeout)
     auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(1, Send({"--timeout", "0.5", "--count", "1000", kSignature, "TEST", text}, &err));
     auto took = std::chrono::steady_clock::now() - start;
-    EXPECT_NE(std::string::npos, err.find("not delivered")) << err;
+    // Whether the message without a receipt arrived is not known, and said so.
+    EXPECT_NE(std::string::npos, err.find("perhaps: the application did not answer in time"))
+        << err;
     EXPECT_LT(took, std::chrono::seconds(10));
     ASSERT_TRUE(echo.Signal(SIGCONT));
     EXPECT_TRUE(echo.Signal(SIGTERM));
     EXPECT_TRUE(echo.Wait(kWait));
+}
+
+TEST_F(ApplicationTest, AnApplicationThatDoesNotAnswerIsNotTakenForOneNotRunning)
+{
+    Process echo;
+    StartEcho(&echo);
+    status_t status;
+    BMessenger target(kSignature, -1, &status);
+    ASSERT_EQ(B_OK, status);
+    BMessage message('TEST');
+    message.AddString("text", "one");
+    ASSERT_EQ(B_OK, target.SendMessage(&message, (BHandler*)NULL, 1000000));
+
+    // Its connections are taken (by the system) but nothing answers.
+    ASSERT_TRUE(echo.Signal(SIGSTOP));
+    for (int attempt = 0; attempt < 2; attempt++) {
+        auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(B_TIMED_OUT, target.SendMessage(&message, (BHandler*)NULL, 300000)) << attempt;
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
+    }
+    BMessenger late(kSignature, -1, &status);
+    EXPECT_EQ(B_OK, status);
+    EXPECT_EQ(B_TIMED_OUT, late.SendMessage(&message, (BHandler*)NULL, 300000));
+
+    ASSERT_TRUE(echo.Signal(SIGKILL));
+    ASSERT_TRUE(echo.Wait(kWait));
+    EXPECT_EQ(B_BAD_PORT_ID, target.SendMessage(&message, (BHandler*)NULL, 300000));
+    BMessenger gone(kSignature, -1, &status);
+    EXPECT_NE(B_OK, status);
+    EXPECT_EQ(B_BAD_PORT_ID, gone.SendMessage(&message, (BHandler*)NULL, 300000));
 }
 
 TEST_F(ApplicationTest, SendMessageTypesAndMessengerToSelf)
