@@ -9,6 +9,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <vector>
 
 namespace BPrivate
@@ -63,6 +64,7 @@ private:
     std::mutex fMutex;
     std::map<team_id, std::shared_ptr<Link>> fLinks;
     std::map<team_id, bigtime_t> fStalledUntil;
+    std::map<team_id, std::string> fAddresses;
 };
 
 } // namespace BPrivate

@@ -27,6 +27,7 @@
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
+#include <sys/wait.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
@@ -37,6 +38,22 @@ const std::string kEchoApp = std::string(VEK_BUILD_DIR) + "/tests/programs/echo_
 const std::string kSendMessage = std::string(VEK_BUILD_DIR) + "/send-message";
 const char* kSignature = "application/x-vnd.test-echo-app";
 constexpr int kWait = 20000;
+
+// A stop signal takes effect a moment after it is sent.
+bool WaitUntilStopped(pid_t pid)
+{
+    std::string statPath = "/proc/" + std::to_string(pid) + "/stat";
+    for (int i = 0; i < 500; i++) {
+        std::ifstream stat(statPath);
+        std::string line;
+        std::getline(stat, line);
+        size_t end = line.rfind(')');
+        if (end != std::string::npos && line.compare(end + 1, 3, " T ") == 0)
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return false;
+}
 
 size_t CountOf(const std::string& text, const std::string& part)
 {
@@ -438,6 +455,7 @@ TEST_F(ApplicationTest, SendMessageGivesUpOnAStuckApplicationAfterItsTimeout)
     Process echo;
     StartEcho(&echo);
     ASSERT_TRUE(echo.Signal(SIGSTOP));
+    ASSERT_TRUE(WaitUntilStopped(echo.Pid()));
     std::string err;
     std::string text = "text=" + std::string(64 * 1024, 's');
     auto start = std::chrono::steady_clock::now();
@@ -465,6 +483,7 @@ TEST_F(ApplicationTest, AnApplicationThatDoesNotAnswerIsNotTakenForOneNotRunning
 
     // Its connections are taken (by the system) but nothing answers.
     ASSERT_TRUE(echo.Signal(SIGSTOP));
+    ASSERT_TRUE(WaitUntilStopped(echo.Pid()));
     for (int attempt = 0; attempt < 2; attempt++) {
         auto start = std::chrono::steady_clock::now();
         EXPECT_EQ(B_TIMED_OUT, target.SendMessage(&message, (BHandler*)NULL, 300000)) << attempt;
@@ -480,6 +499,32 @@ TEST_F(ApplicationTest, AnApplicationThatDoesNotAnswerIsNotTakenForOneNotRunning
     BMessenger gone(kSignature, -1, &status);
     EXPECT_NE(B_OK, status);
     EXPECT_EQ(B_BAD_PORT_ID, gone.SendMessage(&message, (BHandler*)NULL, 300000));
+
+    // A process of another kind that listens at an application's address and
+    // never answers: it has no team socket to be found again by.
+    const char* silentSignature = "application/x-vnd.test-silent";
+    std::string silentPath = SignatureSocket(silentSignature);
+    pid_t silent = fork();
+    ASSERT_GE(silent, 0);
+    if (silent == 0) {
+        int fd = socket(AF_UNIX, SOCK_STREAM, 0);
+        sockaddr_un address = {};
+        address.sun_family = AF_UNIX;
+        strncpy(address.sun_path, silentPath.c_str(), sizeof(address.sun_path) - 1);
+        if (bind(fd, (sockaddr*)&address, sizeof(address)) == 0 && listen(fd, 16) == 0)
+            pause();
+        _exit(1);
+    }
+    struct stat info;
+    for (int i = 0; i < 500 && stat(silentPath.c_str(), &info) != 0; i++)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    BMessenger other(silentSignature, -1, &status);
+    EXPECT_EQ(B_OK, status);
+    for (int attempt = 0; attempt < 2; attempt++)
+        EXPECT_EQ(B_TIMED_OUT, other.SendMessage(&message, (BHandler*)NULL, 300000)) << attempt;
+    kill(silent, SIGKILL);
+    waitpid(silent, NULL, 0);
+    unlink(silentPath.c_str());
 }
 
 TEST_F(ApplicationTest, SendMessageTypesAndMessengerToSelf)
