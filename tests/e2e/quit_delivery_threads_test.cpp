@@ -1,6 +1,7 @@
 // Quitting in the middle of a burst from several senders: each kind of quit
 // request, and what the senders were told was delivered against what the
-// program handled.
+// program handled. Also built and run under ThreadSanitizer, where the program
+// itself then runs instrumented.
 
 #include "ProgramHarness.h"
 
