@@ -41,9 +41,6 @@ constexpr size_t kChecksumStart = 8;
 constexpr size_t kTargetSize = 4;
 constexpr size_t kReplyInfoSize = 16;
 
-constexpr int32 kNoHandlerToken = LooperRegistry::kNoHandlerToken;
-constexpr int32 kPreferredHandlerToken = LooperRegistry::kPreferredToken;
-
 // A variable-size value is stored as its 4-byte size and its bytes, padded to 8.
 size_t PaddedItemSize(size_t size)
 {
@@ -170,7 +167,7 @@ bool BMessage::HasReplyInfo() const
 size_t BMessage::HeaderSize() const
 {
     size_t size = kBaseHeaderSize;
-    if (fTarget != kNoHandlerToken || fPreferredTarget)
+    if (fTarget != LooperRegistry::kNoHandlerToken || fPreferredTarget)
         size += kTargetSize;
     if (HasReplyInfo())
         size += kReplyInfoSize;
@@ -201,7 +198,7 @@ ssize_t BMessage::FlattenedSize() const
 void BMessage::FlattenUnchecked(char* buffer) const
 {
     size_t totalSize = FlattenedSizeUnchecked();
-    bool hasTarget = fTarget != kNoHandlerToken || fPreferredTarget;
+    bool hasTarget = fTarget != LooperRegistry::kNoHandlerToken || fPreferredTarget;
     bool hasReplyInfo = HasReplyInfo();
     uint8 headerFlags = kHeaderValid | (hasTarget ? kHeaderHasTarget : 0) |
                         (hasReplyInfo ? kHeaderHasReplyInfo : 0);
@@ -213,7 +210,7 @@ void BMessage::FlattenUnchecked(char* buffer) const
     Put<uint32>(cursor, what);
     Put<uint8>(cursor, headerFlags);
     if (hasTarget)
-        Put<int32>(cursor, fPreferredTarget ? kPreferredHandlerToken : fTarget);
+        Put<int32>(cursor, fPreferredTarget ? LooperRegistry::kPreferredToken : fTarget);
     if (hasReplyInfo) {
         Put<int32>(cursor, fReplyTo.fPort);
         Put<int32>(cursor, fReplyTo.fHandlerToken);
@@ -324,7 +321,7 @@ status_t BMessage::Parse(const char* buffer, size_t size, int32 depth, BMessage*
             return B_BAD_VALUE;
         if (into != NULL) {
             into->fTarget = token;
-            into->fPreferredTarget = token == kPreferredHandlerToken;
+            into->fPreferredTarget = token == LooperRegistry::kPreferredToken;
         }
     }
     if (headerFlags & kHeaderHasReplyInfo) {
