@@ -284,6 +284,9 @@ void BApplication::HandOver(const std::string& runningPath,
         FillArgv(&message, arguments);
     status_t status = running.SendMessage(&message, BMessenger(), kHandOverTimeout);
     if (status == B_OK) {
+        std::string name = arguments.empty() ? fSignature : arguments[0];
+        fprintf(stderr, "%s: already running (process %ld), which was brought to the front\n",
+                name.substr(name.rfind('/') + 1).c_str(), (long)team);
         fflush(NULL);
         exit(0);
     }
@@ -417,6 +420,9 @@ void BApplication::DispatchMessage(BMessage* message, BHandler* handler)
         argv.push_back(NULL);
         if (argc > 0)
             ArgvReceived(argc, argv.data());
+        // Another start handed its arguments over.
+        if (message->IsSourceRemote())
+            ActivateWindows();
         break;
     }
     case B_REFS_RECEIVED:
@@ -444,15 +450,20 @@ void BApplication::DispatchMessage(BMessage* message, BHandler* handler)
 void BApplication::MessageReceived(BMessage* message)
 {
     if (message != NULL && message->what == B_SILENT_RELAUNCH) {
-        // Activating the application raises its windows.
-        for (BLooper* window : WindowsSnapshot()) {
-            BMessage activate(B_WINDOW_ACTIVATED);
-            activate.AddBool("active", true);
-            window->PostMessage(&activate);
-        }
+        ActivateWindows();
         return;
     }
     BLooper::MessageReceived(message);
+}
+
+// Activating the application raises its windows.
+void BApplication::ActivateWindows()
+{
+    for (BLooper* window : WindowsSnapshot()) {
+        BMessage activate(B_WINDOW_ACTIVATED);
+        activate.AddBool("active", true);
+        window->PostMessage(&activate);
+    }
 }
 
 void BApplication::ReadyToRun() {}

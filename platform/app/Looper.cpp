@@ -210,10 +210,13 @@ void BLooper::Loop()
 void BLooper::DispatchOne(std::unique_ptr<BMessage> message)
 {
     message->fWasDelivered = true;
+    bool quitRequest = message->what == B_QUIT_REQUESTED;
     BHandler* handler = ResolveTarget(message.get());
     fCurrentMessage = message.release();
     if (handler != NULL)
         DispatchMessage(fCurrentMessage, handler);
+    if (quitRequest && !fTerminating)
+        fPort->QuitRequestHandled();
     if (fCurrentMessage == NULL)
         return;
     if (fCurrentMessage->fReplyRequired && !fCurrentMessage->fReplyDone)

@@ -1,4 +1,5 @@
 #include "app/MessageFrame.h"
+#include "app/MessageLayout.h"
 
 #include <errno.h>
 #include <string.h>
@@ -89,6 +90,10 @@ MessageFrame::ReadResult FrameReader::Read(int socket, MessageFrame::Header* hea
             return NothingYet() ? Result::kPending : Result::kFailed;
         fBodyGot += (size_t)got;
     }
+    // The sender's layer wrote the message: a header that does not match its
+    // checksum was damaged on the way or forged.
+    if (!HeaderChecksumMatches(fBody.data(), fHeader.size))
+        return Fail(reason, "bad checksum");
     auto unflattened = std::make_unique<BMessage>();
     status_t status = unflattened->Unflatten(fBody.data(), (ssize_t)fHeader.size);
     *header = fHeader;

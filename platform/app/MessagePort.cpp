@@ -2,6 +2,8 @@
 
 #include "app/EventSignal.h"
 
+#include <AppDefs.h>
+
 #include <algorithm>
 #include <chrono>
 
@@ -44,9 +46,13 @@ status_t MessagePort::Post(std::unique_ptr<BMessage>&& message, bigtime_t timeou
 {
     if (message == nullptr)
         return B_BAD_VALUE;
+    bool fromOtherProcess = bytes > 0;
     std::unique_lock<std::mutex> guard(fMutex);
+    auto refused = [this, fromOtherProcess] {
+        return fClosed || (fromOtherProcess && fQuitRequests > 0);
+    };
     if (!mayExceedCapacity) {
-        auto room = [this, bytes] { return fClosed || HasRoomFor(bytes); };
+        auto room = [this, bytes, &refused] { return refused() || HasRoomFor(bytes); };
         if (!WaitFor(fNotFull, guard, timeout, room)) {
             if (roomSignal != nullptr && std::find(fRoomWaiters.begin(), fRoomWaiters.end(),
                                                    roomSignal) == fRoomWaiters.end())
@@ -54,8 +60,14 @@ status_t MessagePort::Post(std::unique_ptr<BMessage>&& message, bigtime_t timeou
             return timeout <= 0 ? B_WOULD_BLOCK : B_TIMED_OUT;
         }
     }
-    if (fClosed)
+    if (refused())
         return B_BAD_PORT_ID;
+    if (message->what == B_QUIT_REQUESTED || message->what == _QUIT_) {
+        fQuitRequests++;
+        // Whoever waits for room learns at once that there will be none.
+        fNotFull.notify_all();
+        RaiseRoomWaiters();
+    }
     fQueue.push_back({std::move(message), bytes});
     fQueuedBytes += bytes;
     fNotEmpty.notify_one();
@@ -75,13 +87,24 @@ std::unique_ptr<BMessage> MessagePort::Take(bigtime_t timeout)
     fNotFull.notify_one();
     // Waiters that cannot block are woken in batches, once a quarter of the
     // port is free, rather than for every message taken.
-    if (!fRoomWaiters.empty() && (int32)fQueue.size() <= fCapacity - (fCapacity + 3) / 4 &&
-        fQueuedBytes <= kQueuedBytesBound - kQueuedBytesBound / 4) {
-        for (const auto& waiter : fRoomWaiters)
-            waiter->Raise();
-        fRoomWaiters.clear();
-    }
+    if ((int32)fQueue.size() <= fCapacity - (fCapacity + 3) / 4 &&
+        fQueuedBytes <= kQueuedBytesBound - kQueuedBytesBound / 4)
+        RaiseRoomWaiters();
     return message;
+}
+
+void MessagePort::QuitRequestHandled()
+{
+    std::lock_guard<std::mutex> guard(fMutex);
+    if (fQuitRequests > 0)
+        fQuitRequests--;
+}
+
+void MessagePort::RaiseRoomWaiters()
+{
+    for (const auto& waiter : fRoomWaiters)
+        waiter->Raise();
+    fRoomWaiters.clear();
 }
 
 int32 MessagePort::Count() const
@@ -98,9 +121,7 @@ void MessagePort::Close()
     fQueuedBytes = 0;
     fNotEmpty.notify_all();
     fNotFull.notify_all();
-    for (const auto& waiter : fRoomWaiters)
-        waiter->Raise();
-    fRoomWaiters.clear();
+    RaiseRoomWaiters();
 }
 
 bool MessagePort::IsClosed() const

@@ -34,6 +34,12 @@ public:
     // signal is raised once the port has room again (or is closed). bytes is
     // the size of a message that came from another process: those may hold
     // no more than kQueuedBytesBound together, beyond the oldest one.
+    //
+    // A message from another process was acknowledged to its sender once it is
+    // queued, so it must not land behind a quit request: from the moment one
+    // is queued (B_QUIT_REQUESTED or _QUIT_) until the looper has handled it
+    // without quitting (QuitRequestHandled), such messages are refused with
+    // B_BAD_PORT_ID, and for good when the looper quits.
     status_t Post(std::unique_ptr<BMessage>&& message, bigtime_t timeout,
                   bool mayExceedCapacity = false,
                   const std::shared_ptr<EventSignal>& roomSignal = nullptr, size_t bytes = 0);
@@ -43,6 +49,9 @@ public:
     // The oldest message, waiting up to the timeout; NULL when it timed out or
     // the port is closed.
     std::unique_ptr<BMessage> Take(bigtime_t timeout = B_INFINITE_TIMEOUT);
+
+    // The looper handled a quit request and goes on.
+    void QuitRequestHandled();
 
     int32 Count() const;
     void Close();
@@ -59,9 +68,12 @@ private:
         size_t bytes;
     };
     bool HasRoomFor(size_t bytes) const;
+    void RaiseRoomWaiters();
 
     std::deque<Queued> fQueue;
     size_t fQueuedBytes = 0;
+    // Quit requests queued or being handled.
+    int32 fQuitRequests = 0;
     std::vector<std::shared_ptr<EventSignal>> fRoomWaiters;
     bool fClosed = false;
 };

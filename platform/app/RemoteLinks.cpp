@@ -129,6 +129,8 @@ status_t RemoteLinks::ConnectTo(const std::string& socketPath, team_id* team)
         close(socket);
     } else {
         Adopt(peer, socket);
+        std::lock_guard<std::mutex> guard(fMutex);
+        fAddresses[peer] = socketPath;
     }
     *team = peer;
     return B_OK;
@@ -156,11 +158,20 @@ std::shared_ptr<RemoteLinks::Link> RemoteLinks::LinkTo(team_id team, bigtime_t t
             return found->second;
     }
     *status = B_BAD_PORT_ID;
-    for (const std::string& folder : AppSocket::SearchFolders()) {
+    std::vector<std::string> addresses;
+    for (const std::string& folder : AppSocket::SearchFolders())
+        addresses.push_back(AppSocket::TeamPath(folder, team));
+    {
+        // Where the team was found first, should it have no team socket.
+        std::lock_guard<std::mutex> guard(fMutex);
+        auto found = fAddresses.find(team);
+        if (found != fAddresses.end())
+            addresses.push_back(found->second);
+    }
+    for (const std::string& address : addresses) {
         int socket = -1;
         team_id peer = -1;
-        status_t connected =
-            AppSocket::Connect(AppSocket::TeamPath(folder, team), &socket, &peer, timeout);
+        status_t connected = AppSocket::Connect(address, &socket, &peer, timeout);
         if (connected == B_TIMED_OUT)
             *status = B_TIMED_OUT;
         if (connected != B_OK)
@@ -240,19 +251,23 @@ status_t RemoteLinks::Send(team_id team, const std::vector<char>& frame, bigtime
 
         MessageFrame::Receipt receipt;
         Io io = WriteAll(link->socket, frame, deadline);
-        if (io == Io::kDone)
+        bool written = io == Io::kDone;
+        if (written)
             io = ReadReceipt(link->socket, &receipt, deadline);
         if (io == Io::kDone && receipt.magic == MessageFrame::kReceiptMagic) {
             link->lastUsed = system_time();
             return receipt.status;
         }
+        // A frame cut short is dropped by the receiver, which sees the link close.
         Forget(team, link);
         if (io == Io::kDone)
             return B_ERROR;
         if (io == Io::kTimedOut) {
             if (fromLooper)
                 MarkStalled(team);
-            return timedOut;
+            // The whole frame went out but no receipt came: whether the
+            // receiver took it is unknown, even when it was not to wait.
+            return written ? B_TIMED_OUT : timedOut;
         }
         // Closed without a receipt: the receiver never took the message. A
         // link that it had closed for being idle is tried once more, anew.

@@ -9,6 +9,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <vector>
 
 namespace BPrivate
@@ -37,9 +38,11 @@ public:
     status_t ConnectTo(const std::string& socketPath, team_id* team);
     status_t ConnectToSignature(const char* signature, team_id* team);
 
-    // Sends one frame to the team and waits for its receipt. B_BAD_PORT_ID
-    // when the team is gone; B_WOULD_BLOCK / B_TIMED_OUT when the receiver
-    // did not take it in time; the receipt's status otherwise.
+    // Sends one frame to the team and waits for its receipt: the receipt's
+    // status (B_OK: queued, to be handled; B_BAD_PORT_ID: refused while
+    // quitting). B_BAD_PORT_ID when the team is gone; B_TIMED_OUT when no
+    // receipt came in time, so that whether it was taken is unknown;
+    // B_WOULD_BLOCK when, without time to wait, it was not taken.
     status_t Send(team_id team, const std::vector<char>& frame, bigtime_t timeout);
 
     bool IsAlive(team_id team);
@@ -61,6 +64,7 @@ private:
     std::mutex fMutex;
     std::map<team_id, std::shared_ptr<Link>> fLinks;
     std::map<team_id, bigtime_t> fStalledUntil;
+    std::map<team_id, std::string> fAddresses;
 };
 
 } // namespace BPrivate

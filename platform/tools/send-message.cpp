@@ -222,8 +222,17 @@ int main(int argc, char** argv)
     if (delivered == count)
         return kDelivered;
     // The first failure ends the run: a receiver that is gone or stuck takes no more.
+    if (status == B_TIMED_OUT) {
+        // No receipt: that message may be handled or not; the rest were not sent.
+        fprintf(stderr,
+                "send-message: %lld of %lld message%s not delivered, and message %lld perhaps: "
+                "the application did not answer in time\n",
+                count - delivered - 1, count, count == 1 ? "" : "s", delivered + 1);
+        return kFailed;
+    }
     fprintf(stderr, "send-message: %lld of %lld message%s not delivered: %s\n", count - delivered,
             count, count == 1 ? "" : "s",
-            status == B_BAD_PORT_ID ? "the application is not running" : strerror(status));
+            status == B_BAD_PORT_ID ? "the application is not running or is quitting"
+                                    : strerror(status));
     return kFailed;
 }

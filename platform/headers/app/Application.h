@@ -76,6 +76,7 @@ private:
     void PostQuitRequest();
     bool QuitAllWindows(bool askFirst);
     std::vector<BLooper*> WindowsSnapshot() const;
+    void ActivateWindows();
 
     // Windows register in creation order and unregister when they are deleted.
     void _RegisterWindow(BLooper* window);

@@ -127,10 +127,14 @@ public:
     status_t ReplacePoint(const char* name, BPoint point);
     status_t ReplaceString(const char* name, const char* string);
     status_t ReplaceString(const char* name, const BString& string);
+    status_t ReplaceInt8(const char* name, int8 value);
+    status_t ReplaceInt16(const char* name, int16 value);
     status_t ReplaceInt32(const char* name, int32 value);
     status_t ReplaceInt64(const char* name, int64 value);
     status_t ReplaceBool(const char* name, bool value);
     status_t ReplaceFloat(const char* name, float value);
+    status_t ReplaceDouble(const char* name, double value);
+    status_t ReplacePointer(const char* name, const void* pointer);
     status_t ReplaceMessenger(const char* name, BMessenger messenger);
     status_t ReplaceRef(const char* name, const entry_ref* ref);
     status_t ReplaceMessage(const char* name, const BMessage* message);
@@ -195,6 +199,8 @@ private:
     void RemoveField(size_t position);
     void TakeContentsOf(BMessage& other);
     void PrintField(const Field& field) const;
+    // How a value of a fixed-size type lies in the message's bytes.
+    template <typename T> struct Codec;
     bool HasReplyInfo() const;
     size_t HeaderSize() const;
     size_t FlattenedSizeUnchecked() const;

@@ -32,6 +32,11 @@ public:
     bool IsValid() const;
     team_id Team() const { return fTeam; }
 
+    // To another application: B_OK once it has answered that the message is
+    // queued and will be handled; B_BAD_PORT_ID when it is not running or
+    // refused the message because it is quitting (not delivered, may be sent
+    // again later); B_TIMED_OUT when it gave no answer in time (it may have
+    // taken the message or not: do not send it again).
     status_t SendMessage(uint32 command, BHandler* replyTo = NULL) const;
     status_t SendMessage(BMessage* message, BHandler* replyTo = NULL,
                          bigtime_t timeout = B_INFINITE_TIMEOUT) const;

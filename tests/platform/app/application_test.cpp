@@ -28,6 +28,7 @@
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace
@@ -37,6 +38,22 @@ const std::string kEchoApp = std::string(VEK_BUILD_DIR) + "/tests/programs/echo_
 const std::string kSendMessage = std::string(VEK_BUILD_DIR) + "/send-message";
 const char* kSignature = "application/x-vnd.test-echo-app";
 constexpr int kWait = 20000;
+
+// A stop signal takes effect a moment after it is sent.
+bool WaitUntilStopped(pid_t pid)
+{
+    std::string statPath = "/proc/" + std::to_string(pid) + "/stat";
+    for (int i = 0; i < 500; i++) {
+        std::ifstream stat(statPath);
+        std::string line;
+        std::getline(stat, line);
+        size_t end = line.rfind(')');
+        if (end != std::string::npos && line.compare(end + 1, 3, " T ") == 0)
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return false;
+}
 
 size_t CountOf(const std::string& text, const std::string& part)
 {
@@ -182,6 +199,9 @@ TEST_F(ApplicationTest, SecondStartOfSingleLaunchApplicationHandsOver)
     EXPECT_EQ(0, second.ExitCode());
     EXPECT_EQ(std::string::npos, second.Stdout().find("ready")) << second.Stdout();
     EXPECT_TRUE(first.WaitForStdout("silent relaunch", kWait));
+    EXPECT_EQ("single_echo: already running (process " + std::to_string(first.Pid()) +
+                  "), which was brought to the front\n",
+              second.Stderr());
 
     Process third;
     ASSERT_TRUE(third.Start(copy, {"one", "two"}));
@@ -344,10 +364,22 @@ TEST_F(ApplicationTest, BadSendersAreDroppedWithOneLineAndOthersServed)
     close(truncated);
     ASSERT_TRUE(echo.WaitForStderr("truncated message", kWait));
 
+    // A whole frame whose message header does not match its checksum.
+    BMessage forged('TEST');
+    forged.AddString("text", "forged");
+    std::vector<char> frame;
+    ASSERT_EQ(B_OK, BPrivate::MessageFrame::Encode(forged, {}, &frame));
+    frame[sizeof(header) + 12] ^= 0x01; // the message's code
+    int damaged = ConnectRaw(path);
+    ASSERT_EQ((ssize_t)frame.size(), write(damaged, frame.data(), frame.size()));
+    ASSERT_TRUE(echo.WaitForStderr("bad checksum", kWait));
+    EXPECT_GE(0, read(damaged, &byte, 1)) << "no receipt";
+    close(damaged);
+
     EXPECT_EQ(0, Send({kSignature, "TEST", "text=after"}));
     EXPECT_TRUE(echo.WaitForStdout("TEST count=1 length=5", kWait));
-    EXPECT_EQ(3u, CountOf(echo.Stderr(), "\n")) << echo.Stderr();
-    EXPECT_EQ(3u, CountOf(echo.Stderr(), "dropped a malformed message"));
+    EXPECT_EQ(4u, CountOf(echo.Stderr(), "\n")) << echo.Stderr();
+    EXPECT_EQ(4u, CountOf(echo.Stderr(), "dropped a malformed message"));
     EXPECT_TRUE(echo.IsRunning());
 }
 
@@ -422,16 +454,76 @@ TEST_F(ApplicationTest, SendMessageGivesUpOnAStuckApplicationAfterItsTimeout)
     Process echo;
     StartEcho(&echo);
     ASSERT_TRUE(echo.Signal(SIGSTOP));
+    ASSERT_TRUE(WaitUntilStopped(echo.Pid()));
     std::string err;
     std::string text = "text=" + std::string(64 * 1024, 's');
     auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(1, Send({"--timeout", "0.5", "--count", "1000", kSignature, "TEST", text}, &err));
     auto took = std::chrono::steady_clock::now() - start;
-    EXPECT_NE(std::string::npos, err.find("not delivered")) << err;
+    // Whether the message without a receipt arrived is not known, and said so.
+    EXPECT_NE(std::string::npos, err.find("perhaps: the application did not answer in time"))
+        << err;
     EXPECT_LT(took, std::chrono::seconds(10));
     ASSERT_TRUE(echo.Signal(SIGCONT));
     EXPECT_TRUE(echo.Signal(SIGTERM));
     EXPECT_TRUE(echo.Wait(kWait));
+}
+
+TEST_F(ApplicationTest, AnApplicationThatDoesNotAnswerIsNotTakenForOneNotRunning)
+{
+    Process echo;
+    StartEcho(&echo);
+    status_t status;
+    BMessenger target(kSignature, -1, &status);
+    ASSERT_EQ(B_OK, status);
+    BMessage message('TEST');
+    message.AddString("text", "one");
+    ASSERT_EQ(B_OK, target.SendMessage(&message, (BHandler*)NULL, 1000000));
+
+    // Its connections are taken (by the system) but nothing answers.
+    ASSERT_TRUE(echo.Signal(SIGSTOP));
+    ASSERT_TRUE(WaitUntilStopped(echo.Pid()));
+    for (int attempt = 0; attempt < 2; attempt++) {
+        auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(B_TIMED_OUT, target.SendMessage(&message, (BHandler*)NULL, 300000)) << attempt;
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
+    }
+    BMessenger late(kSignature, -1, &status);
+    EXPECT_EQ(B_OK, status);
+    EXPECT_EQ(B_TIMED_OUT, late.SendMessage(&message, (BHandler*)NULL, 300000));
+
+    ASSERT_TRUE(echo.Signal(SIGKILL));
+    ASSERT_TRUE(echo.Wait(kWait));
+    EXPECT_EQ(B_BAD_PORT_ID, target.SendMessage(&message, (BHandler*)NULL, 300000));
+    BMessenger gone(kSignature, -1, &status);
+    EXPECT_NE(B_OK, status);
+    EXPECT_EQ(B_BAD_PORT_ID, gone.SendMessage(&message, (BHandler*)NULL, 300000));
+
+    // A process of another kind that listens at an application's address and
+    // never answers: it has no team socket to be found again by.
+    const char* silentSignature = "application/x-vnd.test-silent";
+    std::string silentPath = SignatureSocket(silentSignature);
+    pid_t silent = fork();
+    ASSERT_GE(silent, 0);
+    if (silent == 0) {
+        int fd = socket(AF_UNIX, SOCK_STREAM, 0);
+        sockaddr_un address = {};
+        address.sun_family = AF_UNIX;
+        strncpy(address.sun_path, silentPath.c_str(), sizeof(address.sun_path) - 1);
+        if (bind(fd, (sockaddr*)&address, sizeof(address)) == 0 && listen(fd, 16) == 0)
+            pause();
+        _exit(1);
+    }
+    struct stat info;
+    for (int i = 0; i < 500 && stat(silentPath.c_str(), &info) != 0; i++)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    BMessenger other(silentSignature, -1, &status);
+    EXPECT_EQ(B_OK, status);
+    for (int attempt = 0; attempt < 2; attempt++)
+        EXPECT_EQ(B_TIMED_OUT, other.SendMessage(&message, (BHandler*)NULL, 300000)) << attempt;
+    kill(silent, SIGKILL);
+    waitpid(silent, NULL, 0);
+    unlink(silentPath.c_str());
 }
 
 TEST_F(ApplicationTest, SendMessageTypesAndMessengerToSelf)

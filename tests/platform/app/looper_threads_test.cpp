@@ -4,6 +4,9 @@
 #include <Message.h>
 #include <Messenger.h>
 
+#include "app/LooperRegistry.h"
+#include "app/MessagePort.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -366,6 +369,44 @@ TEST_F(LooperTest, QuitRequestedDecides)
     for (int i = 0; i < 500 && target.IsValid(); i++)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     EXPECT_FALSE(target.IsValid());
+}
+
+TEST_F(LooperTest, OtherProcessesAreRefusedWhileAQuitRequestWaits)
+{
+    using BPrivate::LooperRegistry;
+    Recorder recorder;
+    auto* looper = new RecordingLooper(&recorder);
+    looper->fAllowQuit = false;
+    looper->Run();
+    port_id port = LooperRegistry::Default().PortOf(looper)->Id();
+    // As the application's socket server queues what a sender was told arrived.
+    auto fromAnotherProcess = [port] {
+        return LooperRegistry::Default().Deliver(port, std::make_unique<BMessage>(kWork), 0,
+                                                 nullptr, 64);
+    };
+
+    // The lock keeps the request waiting in the queue.
+    ASSERT_TRUE(looper->Lock());
+    ASSERT_EQ(B_OK, looper->PostMessage(B_QUIT_REQUESTED));
+    EXPECT_EQ(B_BAD_PORT_ID, fromAnotherProcess());
+    ASSERT_EQ(B_OK, looper->PostMessage(kWork));
+    looper->Unlock();
+    // Declined: it takes them again.
+    ASSERT_TRUE(recorder.WaitForCount(1));
+    EXPECT_EQ(B_OK, fromAnotherProcess());
+    ASSERT_TRUE(recorder.WaitForCount(2));
+
+    BMessenger target(NULL, looper);
+    ASSERT_TRUE(looper->Lock());
+    looper->fAllowQuit = true;
+    ASSERT_EQ(B_OK, looper->PostMessage(B_QUIT_REQUESTED));
+    EXPECT_EQ(B_BAD_PORT_ID, fromAnotherProcess());
+    looper->Unlock();
+    for (int i = 0; i < 500 && target.IsValid(); i++)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_FALSE(target.IsValid());
+    EXPECT_EQ(B_BAD_PORT_ID, fromAnotherProcess());
+    EXPECT_EQ(2u, recorder.Received().size());
 }
 
 } // namespace

@@ -58,3 +58,38 @@ TEST(MessagePortTest, RemoteMessagesAreBoundedByTheirBytes)
     for (int i = 0; i < queued; i++)
         EXPECT_EQ(B_OK, port.Post(Event(), 0, false, nullptr, big)) << i;
 }
+
+TEST(MessagePortTest, MessagesFromOtherProcessesAreNotQueuedBehindAQuitRequest)
+{
+    MessagePort port(10, 4);
+    const size_t remote = 64;
+    EXPECT_EQ(B_OK, port.Post(Event(), 0, false, nullptr, remote));
+    for (int i = 0; i < 3; i++)
+        ASSERT_EQ(B_OK, port.Post(Event(), 0));
+    auto signal = std::make_shared<EventSignal>();
+    ASSERT_TRUE(signal->IsValid());
+
+    for (uint32 quit : {(uint32)B_QUIT_REQUESTED, (uint32)_QUIT_}) {
+        // A reader waiting for room hears at once that there will be none for it.
+        EXPECT_EQ(B_WOULD_BLOCK, port.Post(Event(), 0, false, signal, remote));
+        EXPECT_FALSE(Raised(*signal));
+        EXPECT_EQ(B_OK, port.Post(std::make_unique<BMessage>(quit), 0, true));
+        EXPECT_TRUE(Raised(*signal));
+        EXPECT_EQ(B_BAD_PORT_ID, port.Post(Event(), 0, false, nullptr, remote));
+        EXPECT_EQ(B_OK, port.Post(Event(), 0, true)) << "this process's messages still go in";
+        // Handled without quitting: the port takes them again.
+        port.QuitRequestHandled();
+        signal->Clear();
+    }
+    while (port.Take(0) != nullptr) {
+    }
+    EXPECT_EQ(B_OK, port.Post(Event(), 0, false, nullptr, remote));
+
+    // Two requests in the queue: handling one leaves the other.
+    port.Post(std::make_unique<BMessage>((uint32)B_QUIT_REQUESTED), 0, true);
+    port.Post(std::make_unique<BMessage>((uint32)B_QUIT_REQUESTED), 0, true);
+    port.QuitRequestHandled();
+    EXPECT_EQ(B_BAD_PORT_ID, port.Post(Event(), 0, false, nullptr, remote));
+    port.QuitRequestHandled();
+    EXPECT_EQ(B_OK, port.Post(Event(), 0, false, nullptr, remote));
+}

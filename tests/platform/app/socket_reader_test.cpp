@@ -210,18 +210,31 @@ TEST_F(SocketReaderTest, GarbledMessageDataIsRefused)
     }
     EXPECT_GT(refused, 0);
 
-    // A body that is no message at all.
-    SocketPair pair;
+    // A body that is no message at all; a message whose header is sound but
+    // whose fields are not (the checksum covers the header only); a message
+    // whose header was changed on the way.
     MessageFrame::Header header;
     header.size = 64;
-    std::vector<char> bytes((const char*)&header, (const char*)&header + sizeof(header));
-    bytes.resize(bytes.size() + 64, 'z');
-    std::thread writer = pair.WriteAsync(bytes, false);
-    std::unique_ptr<BMessage> received;
-    std::string reason;
-    EXPECT_EQ(ReadResult::kMalformed, ReadOne(pair.Reader(), &received, &reason));
-    EXPECT_NE(std::string::npos, reason.find("bad message data")) << reason;
-    writer.join();
+    std::vector<char> noMessage((const char*)&header, (const char*)&header + sizeof(header));
+    noMessage.resize(noMessage.size() + 64, 'z');
+    std::vector<char> badField = frame;
+    badField[body + 17] = (char)0xfe; // the first field's flags, without "valid"
+    std::vector<char> badChecksum = frame;
+    badChecksum[body + 12] ^= 0x20; // the code
+    struct Case {
+        const std::vector<char>& bytes;
+        const char* reason;
+    } cases[] = {
+        {noMessage, "bad checksum"}, {badField, "bad message data"}, {badChecksum, "bad checksum"}};
+    for (const Case& test : cases) {
+        SocketPair pair;
+        std::thread writer = pair.WriteAsync(test.bytes, false);
+        std::unique_ptr<BMessage> received;
+        std::string reason;
+        EXPECT_EQ(ReadResult::kMalformed, ReadOne(pair.Reader(), &received, &reason));
+        EXPECT_NE(std::string::npos, reason.find(test.reason)) << reason;
+        writer.join();
+    }
 }
 
 TEST_F(SocketReaderTest, EncodeRefusesWhatTheReaderWouldRefuse)
