@@ -1,5 +1,7 @@
 #include "Service.h"
 
+#include "Log.h"
+
 #include "sources/LineSource.h"
 #include "sources/PcscSource.h"
 #include "sources/SerialSource.h"
@@ -122,7 +124,7 @@ void ReaderService::Stop()
     std::lock_guard lock(fLock);
     for (auto& [reader, report] : fSkips) {
         if (report.unsaid > 0)
-            fprintf(stderr, "vek-reader: %s: %zu more skipped\n", reader.c_str(), report.unsaid);
+            Say(Level::kNotice, "%s: %zu more skipped", reader.c_str(), report.unsaid);
         report.unsaid = 0;
     }
 }
@@ -194,17 +196,17 @@ void ReaderService::Skipped(const std::string& reader, const std::string& why)
     }
     report.said++;
     if (report.unsaid > 0)
-        fprintf(stderr, "vek-reader: %s: %zu more skipped\n", reader.c_str(), report.unsaid);
+        Say(Level::kNotice, "%s: %zu more skipped", reader.c_str(), report.unsaid);
     report.unsaid = 0;
-    fprintf(stderr, "vek-reader: %s: skipped: %s\n", reader.c_str(), why.c_str());
+    Say(Level::kNotice, "%s: skipped: %s", reader.c_str(), why.c_str());
 }
 
 void ReaderService::Lost(const std::string& reader, const std::string& why)
 {
-    fprintf(stderr, "vek-reader: %s: lost: %s\n", reader.c_str(), why.c_str());
+    Say(Level::kWarning, "%s: lost: %s", reader.c_str(), why.c_str());
 }
 
 void ReaderService::Back(const std::string& reader)
 {
-    fprintf(stderr, "vek-reader: %s: back\n", reader.c_str());
+    Say(Level::kNotice, "%s: back", reader.c_str());
 }

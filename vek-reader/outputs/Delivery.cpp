@@ -1,8 +1,8 @@
 #include "outputs/Delivery.h"
 
-#include <Message.h>
+#include "Log.h"
 
-#include <stdio.h>
+#include <Message.h>
 
 namespace
 {
@@ -33,9 +33,8 @@ void Delivery::Add(const Outgoing& read)
         if (oldest != fQueue.end()) {
             fQueue.erase(oldest);
             if (fCounts.droppedFull + fCounts.droppedOld == fDroppedSaid)
-                fprintf(stderr,
-                        "vek-reader: %zu reads wait for %s; the oldest are dropped to make room\n",
-                        fSettings.capacity, fSettings.target.c_str());
+                Say(Level::kError, "%zu reads wait for %s; the oldest are dropped to make room",
+                    fSettings.capacity, fSettings.target.c_str());
             fCounts.droppedFull++;
         }
     }
@@ -81,8 +80,7 @@ void Delivery::DropOld(Clock::time_point now)
         fCounts.droppedOld++;
     }
     if (fCounts.droppedOld > before && before + fCounts.droppedFull == fDroppedSaid)
-        fprintf(
-            stderr, "vek-reader: reads that waited %lld s for %s are dropped\n",
+        Say(Level::kError, "reads that waited %lld s for %s are dropped",
             (long long)std::chrono::duration_cast<std::chrono::seconds>(fSettings.longest).count(),
             fSettings.target.c_str());
 }
@@ -92,11 +90,10 @@ void Delivery::SayDropped()
     size_t dropped = fCounts.droppedFull + fCounts.droppedOld;
     if (dropped == fDroppedSaid)
         return;
-    fprintf(stderr,
-            "vek-reader: %zu reads were not delivered to %s (%zu dropped in all: %zu for room, "
-            "%zu too old)\n",
-            dropped - fDroppedSaid, fSettings.target.c_str(), dropped, fCounts.droppedFull,
-            fCounts.droppedOld);
+    Say(Level::kError,
+        "%zu reads were not delivered to %s (%zu dropped in all: %zu for room, %zu too old)",
+        dropped - fDroppedSaid, fSettings.target.c_str(), dropped, fCounts.droppedFull,
+        fCounts.droppedOld);
     fDroppedSaid = dropped;
 }
 
@@ -139,28 +136,27 @@ void Delivery::Loop()
             fCounts.delivered++;
             if (fClientAway) {
                 fClientAway = false;
-                fprintf(stderr, "vek-reader: %s takes reads again (%zu waiting)\n",
-                        fSettings.target.c_str(), fQueue.size());
+                Say(Level::kNotice, "%s takes reads again (%zu waiting)", fSettings.target.c_str(),
+                    fQueue.size());
             }
             SayDropped();
             continue;
         }
         if (!fClientAway) {
             fClientAway = true;
-            fprintf(stderr,
-                    "vek-reader: %s is not running; reads wait for it (at most %zu, each for "
-                    "%lld s)\n",
-                    fSettings.target.c_str(), fSettings.capacity,
-                    (long long)std::chrono::duration_cast<std::chrono::seconds>(fSettings.longest)
-                        .count());
+            Say(Level::kWarning,
+                "%s is not running; reads wait for it (at most %zu, each for %lld s)",
+                fSettings.target.c_str(), fSettings.capacity,
+                (long long)std::chrono::duration_cast<std::chrono::seconds>(fSettings.longest)
+                    .count());
         }
         fChanged.wait_for(lock, fSettings.retry,
                           [&] { return fStopping && Clock::now() >= fStopBy; });
     }
     SayDropped();
     if (!fQueue.empty())
-        fprintf(stderr, "vek-reader: %zu reads were never delivered to %s\n", fQueue.size(),
-                fSettings.target.c_str());
+        Say(Level::kError, "%zu reads were never delivered to %s", fQueue.size(),
+            fSettings.target.c_str());
 }
 
 bool Delivery::Send(const Outgoing& read)
