@@ -15,6 +15,7 @@ int main(int argc, char** argv)
     // reader of it that goes away must not end the service.
     setvbuf(stdout, nullptr, _IOLBF, 0);
     signal(SIGPIPE, SIG_IGN);
+    ReaderService::BlockHangUps();
 
     ServiceOptions options;
     std::string error;
@@ -37,7 +38,7 @@ int main(int argc, char** argv)
         Say(Level::kError, "%s", error.c_str());
         return 1;
     }
-    ReaderService service(options, std::move(readers));
+    ReaderService service(options, std::move(readers), {argv + 1, argv + argc});
     if (service.InitCheck() != B_OK) {
         Say(Level::kError, "cannot start: %s", strerror(service.InitCheck()));
         return 1;

@@ -42,6 +42,14 @@ void Delivery::Add(const Outgoing& read)
     fChanged.notify_all();
 }
 
+void Delivery::SetTarget(const std::string& target)
+{
+    std::lock_guard lock(fLock);
+    if (target == fSettings.target)
+        return;
+    fSettings.target = target;
+}
+
 void Delivery::WhenEmpty(std::function<void()> done)
 {
     std::lock_guard lock(fLock);
@@ -122,8 +130,9 @@ void Delivery::Loop()
 
         Entry entry = fQueue.front();
         fSending = entry.number;
+        std::string target = fSettings.target;
         lock.unlock();
-        bool sent = Send(entry.read);
+        bool sent = Send(entry.read, target);
         lock.lock();
         fSending = UINT64_MAX;
         if (sent) {
@@ -159,11 +168,15 @@ void Delivery::Loop()
             fSettings.target.c_str());
 }
 
-bool Delivery::Send(const Outgoing& read)
+bool Delivery::Send(const Outgoing& read, const std::string& target)
 {
+    if (target != fClientTarget) {
+        fClient = BMessenger();
+        fClientTarget = target;
+    }
     if (fClient.Team() < 0) {
         status_t status;
-        BMessenger client(fSettings.target.c_str(), -1, &status);
+        BMessenger client(target.c_str(), -1, &status);
         if (status != B_OK)
             return false;
         fClient = client;
