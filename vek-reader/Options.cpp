@@ -4,9 +4,11 @@
 #include <Path.h>
 
 #include <errno.h>
+#include <fcntl.h>
 #include <string.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
-#include <fstream>
 #include <sstream>
 #include <utility>
 
@@ -280,6 +282,12 @@ const Option kOptions[] = {
          return true;
      },
      "lines, serial: the file, pipe or port", Of(ReaderKind::kLines) | Of(ReaderKind::kSerial)},
+    {"min-digits", Scope::kReaderSetting, "N",
+     [](Target& t, const std::string& v, std::string* why) {
+         return SetNumber("min-digits", v, 1, 64, "a count of digits (1 to 64)",
+                          &t.reader->lines.fewestDigits, why);
+     },
+     "lines: the fewest hex digits that make a tag (4)", Of(ReaderKind::kLines)},
     {"baud", Scope::kReaderSetting, "N",
      [](Target& t, const std::string& v, std::string* why) {
          return SetNumber("baud", v, 50, 4000000, "a serial speed", &t.reader->serial.baud, why);
@@ -394,8 +402,10 @@ const Option kOptions[] = {
          t.service->hold = std::chrono::milliseconds(ms);
          return true;
      },
-     "a card held on a serial reader is read again only after it\n"
-     "was away this long (500)"},
+     "a card held on a serial or MQTT reader is read again only\n"
+     "after it was away this long, or about twice the reader's\n"
+     "repeat interval when that is longer (500; 0: every repeat\n"
+     "is a read)"},
 
     {"config", Scope::kCommandLine, "FILE",
      [](Target& t, const std::string& v, std::string*) {
@@ -579,30 +589,39 @@ bool Finish(ServiceOptions* options, std::string* error)
 bool ReadConfigFile(const std::string& path, ServiceOptions* options, bool mustExist,
                     std::string* error)
 {
-    constexpr std::streamoff kLongestFile = 1 << 20;
-    std::ifstream file(path, std::ios::binary);
-    if (!file) {
+    constexpr size_t kLongestFile = 1 << 20;
+    // Without blocking: a named pipe or a device given by mistake must not
+    // hold the start up. Only a regular file is read.
+    int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) {
         if (!mustExist && errno == ENOENT)
             return true;
         *error = "cannot read " + path + ": " + strerror(errno);
         return false;
     }
-    std::ostringstream text;
-    char buffer[4096];
-    std::streamoff total = 0;
-    while (file.read(buffer, sizeof(buffer)) || file.gcount() > 0) {
-        total += file.gcount();
-        if (total > kLongestFile) {
+    struct stat info;
+    std::string text;
+    bool read = fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+    if (!read) {
+        *error = path + " is not a regular file";
+    } else if (info.st_size > off_t(kLongestFile)) {
+        *error = path + " is longer than 1 MB";
+        read = false;
+    } else {
+        char buffer[4096];
+        ssize_t count;
+        while ((count = ::read(fd, buffer, sizeof(buffer))) > 0 && text.size() <= kLongestFile)
+            text.append(buffer, count);
+        if (count < 0) {
+            *error = "cannot read " + path + ": " + strerror(errno);
+            read = false;
+        } else if (text.size() > kLongestFile) {
             *error = path + " is longer than 1 MB";
-            return false;
+            read = false;
         }
-        text.write(buffer, file.gcount());
     }
-    if (file.bad()) {
-        *error = "cannot read " + path + ": " + strerror(errno);
-        return false;
-    }
-    return ParseConfig(text.str(), path, options, error);
+    close(fd);
+    return read && ParseConfig(text, path, options, error);
 }
 
 } // namespace
@@ -832,6 +851,10 @@ std::string Usage()
             "settings folder ($XDG_CONFIG_HOME, ~/.config) when it exists: \"key = value\"\n"
             "lines, the keys named as the settings above without \"--\", and one [reader]\n"
             "section per reader with \"type = stdin|lines|serial|wedge|pcsc|mqtt\" and that\n"
-            "reader's settings. Readers on the command line take the place of the file's.\n";
+            "reader's settings. Readers on the command line take the place of the file's.\n"
+            "\n"
+            "Exit status: 0 when every read was delivered; 1 for bad settings or a reader\n"
+            "that cannot be used at the start; 2 when reads were dropped, never delivered,\n"
+            "or sent to a client that did not answer.\n";
     return text;
 }
