@@ -188,6 +188,14 @@ bool SetGrab(WedgeSettings* wedge, const std::string& value, std::string* why)
     return true;
 }
 
+// A reader's setting that is its value as given.
+template <auto Settings, auto Field>
+bool SetText(Target& target, const std::string& value, std::string*)
+{
+    target.reader->*Settings.*Field = value;
+    return true;
+}
+
 // ---------------------------------------------------------------------------
 // The options.
 
@@ -231,23 +239,11 @@ const Option kOptions[] = {
     {"stdin", Scope::kReader, nullptr,
      [](Target&, const std::string&, std::string*) { return true; },
      "tags from standard input, one a line", kEveryKind, ReaderKind::kLines},
-    {"lines", Scope::kReader, "PATH",
-     [](Target& t, const std::string& v, std::string*) {
-         t.reader->lines.path = v;
-         return true;
-     },
+    {"lines", Scope::kReader, "PATH", SetText<&ReaderOptions::lines, &LineSettings::path>,
      "tags from a file or a named pipe, one a line", kEveryKind, ReaderKind::kLines},
-    {"serial", Scope::kReader, "PATH",
-     [](Target& t, const std::string& v, std::string*) {
-         t.reader->serial.path = v;
-         return true;
-     },
+    {"serial", Scope::kReader, "PATH", SetText<&ReaderOptions::serial, &SerialSettings::path>,
      "an EM4100 reader on a serial port (/dev/ttyUSB0)", kEveryKind, ReaderKind::kSerial},
-    {"wedge", Scope::kReader, "DEVICE",
-     [](Target& t, const std::string& v, std::string*) {
-         t.reader->wedge.device = v;
-         return true;
-     },
+    {"wedge", Scope::kReader, "DEVICE", SetText<&ReaderOptions::wedge, &WedgeSettings::device>,
      "a keyboard-wedge reader: an event device path, text of its\n"
      "name, or VENDOR:PRODUCT among /dev/input/by-id/*-event-kbd",
      kEveryKind, ReaderKind::kWedge},
@@ -299,10 +295,7 @@ const Option kOptions[] = {
      },
      "serial: data bits, parity (N, E, O) and stop bits", Of(ReaderKind::kSerial)},
     {"device", Scope::kReaderSetting, "DEVICE",
-     [](Target& t, const std::string& v, std::string*) {
-         t.reader->wedge.device = v;
-         return true;
-     },
+     SetText<&ReaderOptions::wedge, &WedgeSettings::device>,
      "wedge: the device, as --wedge names it", Of(ReaderKind::kWedge)},
     {"grab", Scope::kReaderSetting, "yes|no",
      [](Target& t, const std::string& v, std::string* why) {
@@ -315,22 +308,14 @@ const Option kOptions[] = {
          return true;
      },
      "wedge: let the typed digits reach the focused application", Of(ReaderKind::kWedge)},
-    {"match", Scope::kReaderSetting, "TEXT",
-     [](Target& t, const std::string& v, std::string*) {
-         t.reader->pcsc.match = v;
-         return true;
-     },
+    {"match", Scope::kReaderSetting, "TEXT", SetText<&ReaderOptions::pcsc, &PcscSettings::match>,
      "pcsc: only readers whose name contains TEXT", Of(ReaderKind::kPcsc)},
     {"broker", Scope::kReaderSetting, "HOST[:PORT]",
      [](Target& t, const std::string& v, std::string* why) {
          return SetBroker(&t.reader->mqtt, v, why);
      },
      "mqtt: the broker, as --mqtt names it", Of(ReaderKind::kMqtt)},
-    {"host", Scope::kReaderSetting, "HOST",
-     [](Target& t, const std::string& v, std::string*) {
-         t.reader->mqtt.host = v;
-         return true;
-     },
+    {"host", Scope::kReaderSetting, "HOST", SetText<&ReaderOptions::mqtt, &MqttSettings::host>,
      "mqtt: the broker's host", Of(ReaderKind::kMqtt)},
     {"port", Scope::kReaderSetting, "N",
      [](Target& t, const std::string& v, std::string* why) {
@@ -338,35 +323,16 @@ const Option kOptions[] = {
                           why);
      },
      "mqtt: the broker's port (1883)", Of(ReaderKind::kMqtt)},
-    {"topic", Scope::kReaderSetting, "TOPIC",
-     [](Target& t, const std::string& v, std::string*) {
-         t.reader->mqtt.topic = v;
-         return true;
-     },
+    {"topic", Scope::kReaderSetting, "TOPIC", SetText<&ReaderOptions::mqtt, &MqttSettings::topic>,
      "mqtt: subscribe to TOPIC (wildcards allowed)", Of(ReaderKind::kMqtt)},
-    {"field", Scope::kReaderSetting, "PATH",
-     [](Target& t, const std::string& v, std::string*) {
-         t.reader->mqtt.field = v;
-         return true;
-     },
+    {"field", Scope::kReaderSetting, "PATH", SetText<&ReaderOptions::mqtt, &MqttSettings::field>,
      "mqtt: where the tag is in a JSON payload (data.uid)", Of(ReaderKind::kMqtt)},
     {"publish", Scope::kReaderSetting, "TOPIC",
-     [](Target& t, const std::string& v, std::string*) {
-         t.reader->mqtt.publishTopic = v;
-         return true;
-     },
+     SetText<&ReaderOptions::mqtt, &MqttSettings::publishTopic>,
      "mqtt: publish every read of this machine's readers to TOPIC", Of(ReaderKind::kMqtt)},
-    {"username", Scope::kReaderSetting, "U",
-     [](Target& t, const std::string& v, std::string*) {
-         t.reader->mqtt.username = v;
-         return true;
-     },
+    {"username", Scope::kReaderSetting, "U", SetText<&ReaderOptions::mqtt, &MqttSettings::username>,
      "mqtt: the name to log in to the broker with", Of(ReaderKind::kMqtt)},
-    {"password", Scope::kReaderSetting, "P",
-     [](Target& t, const std::string& v, std::string*) {
-         t.reader->mqtt.password = v;
-         return true;
-     },
+    {"password", Scope::kReaderSetting, "P", SetText<&ReaderOptions::mqtt, &MqttSettings::password>,
      "mqtt: the password to log in to the broker with", Of(ReaderKind::kMqtt)},
 
     {"target", Scope::kService, "SIGNATURE",

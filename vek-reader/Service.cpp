@@ -215,7 +215,7 @@ void ReaderService::Reload()
         }
         bool renewed = oldWith([&](const auto& old) { return old->options.name == each.name; }) !=
                        fReaders.end();
-        (renewed ? restarted : started).push_back(Printable(each.name));
+        (renewed ? restarted : started).push_back(each.name);
         made.push_back(std::move(reader));
     }
 
@@ -226,9 +226,8 @@ void ReaderService::Reload()
         if (same != options.readers.end())
             continue;
         StopReader(*old);
-        if (std::find(restarted.begin(), restarted.end(), Printable(old->options.name)) ==
-            restarted.end())
-            stopped.push_back(Printable(old->options.name));
+        if (std::find(restarted.begin(), restarted.end(), old->options.name) == restarted.end())
+            stopped.push_back(old->options.name);
     }
 
     Readers gone;
