@@ -1,6 +1,7 @@
 // vek-reader: reads RFID tags from the readers it is given and sends each
 // read to the running client.
 
+#include "Log.h"
 #include "Options.h"
 #include "Service.h"
 
@@ -14,31 +15,34 @@ int main(int argc, char** argv)
     // reader of it that goes away must not end the service.
     setvbuf(stdout, nullptr, _IOLBF, 0);
     signal(SIGPIPE, SIG_IGN);
+    ReaderService::BlockHangUps();
 
     ServiceOptions options;
     std::string error;
     switch (LoadOptions(argc, argv, &options, &error)) {
     case ParseResult::kHelp:
-        fputs(kUsage, stdout);
+        fputs(Usage().c_str(), stdout);
+        return 0;
+    case ParseResult::kVersion:
+        puts("vek-reader " VEK_READER_VERSION);
         return 0;
     case ParseResult::kError:
-        fprintf(stderr, "vek-reader: %s\n", error.c_str());
-        return 1;
+        Say(Level::kError, "%s", error.c_str());
+        return kCannotRun;
     case ParseResult::kRun:
         break;
     }
 
     Readers readers;
     if (!MakeReaders(options, &readers, &error)) {
-        fprintf(stderr, "vek-reader: %s\n", error.c_str());
-        return 1;
+        Say(Level::kError, "%s", error.c_str());
+        return kCannotRun;
     }
-    ReaderService service(options, std::move(readers));
+    ReaderService service(options, std::move(readers), {argv + 1, argv + argc});
     if (service.InitCheck() != B_OK) {
-        fprintf(stderr, "vek-reader: cannot start: %s\n", strerror(service.InitCheck()));
-        return 1;
+        Say(Level::kError, "cannot start: %s", strerror(service.InitCheck()));
+        return kCannotRun;
     }
     service.Run();
-    service.Stop();
-    return 0;
+    return service.Stop();
 }

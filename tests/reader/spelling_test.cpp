@@ -1,7 +1,5 @@
-// How tags are respelled before they are sent, and how a held card becomes
-// one read.
+// How tags are respelled before they are sent.
 
-#include "tags/HoldFilter.h"
 #include "tags/Spelling.h"
 
 #include <gtest/gtest.h>
@@ -77,44 +75,36 @@ TEST(Spelling, BadTagsAreSkippedWithTheReason)
     EXPECT_EQ(Spell("caf\xc3\xa9"), "skipped: \"caf\xc3\xa9\" is not a hex tag");
 }
 
-using std::chrono::milliseconds;
-
-TEST(HoldFilter, AHeldCardIsOneReadUntilItWasAwayForTheHoldTime)
+TEST(Spelling, ATagHasAtLeastTheFewestDigitsItsReaderAsks)
 {
-    HoldFilter filter(milliseconds(500));
-    HoldFilter::Clock::time_point start{};
-    auto at = [&](int ms) { return start + milliseconds(ms); };
-
-    // Held for two seconds, a frame every 60 ms.
-    int passed = 0;
-    int t = 0;
-    for (; t < 2000; t += 60)
-        passed += filter.Pass("door", "04A1", at(t));
-    EXPECT_EQ(passed, 1);
-    // Lifted for less than the hold time: still the same read.
-    EXPECT_FALSE(filter.Pass("door", "04A1", at(t + 400)));
-    // Away for the hold time: a new read.
-    EXPECT_TRUE(filter.Pass("door", "04A1", at(t + 400 + 500)));
+    TagRead read;
+    read.fewestDigits = 4;
+    std::string why;
+    for (const char* few : {"a", "A b", "0:1:2"}) {
+        read.tag = few;
+        EXPECT_FALSE(SpellTag(read, Spelling::kHex, &why)) << few;
+        EXPECT_EQ(why, "\"" + std::string(few) + "\" has fewer than 4 hex digits");
+    }
+    read.tag = "0a:1b";
+    EXPECT_EQ(SpellTag(read, Spelling::kHex, &why), "0A1B");
+    // Typed tags are kept as typed.
+    read.tag = "7";
+    read.typed = true;
+    EXPECT_EQ(SpellTag(read, Spelling::kHex, &why), "7");
 }
 
-TEST(HoldFilter, CardsAndReadersAreHeldApart)
+TEST(Spelling, TextIsEscapedAsTheClientShowsIt)
 {
-    HoldFilter filter(milliseconds(500));
-    HoldFilter::Clock::time_point start{};
-    auto at = [&](int ms) { return start + milliseconds(ms); };
-
-    EXPECT_TRUE(filter.Pass("door", "04A1", at(0)));
-    EXPECT_TRUE(filter.Pass("door", "04B2", at(10)));
-    EXPECT_TRUE(filter.Pass("desk", "04A1", at(20)));
-    // Two cards in the field at once, read in turn: each is one read.
-    for (int t = 60; t < 1000; t += 60) {
-        EXPECT_FALSE(filter.Pass("door", "04A1", at(t)));
-        EXPECT_FALSE(filter.Pass("door", "04B2", at(t + 30)));
-    }
-
-    HoldFilter none(milliseconds(0));
-    EXPECT_TRUE(none.Pass("door", "04A1", at(0)));
-    EXPECT_TRUE(none.Pass("door", "04A1", at(1)));
+    EXPECT_EQ(Escaped("door 1"), "door 1");
+    EXPECT_EQ(Escaped("door\n2026-01-01 fake 04A1"), "door\\x0a2026-01-01 fake 04A1");
+    EXPECT_EQ(Escaped("\x1b[2J\x7f"), "\\x1b[2J\\x7f");
+    // UTF-8 stays; C1 controls and bytes that are no UTF-8 do not.
+    EXPECT_EQ(Escaped("T\xc3\xbcr \xe2\x9c\x93"), "T\xc3\xbcr \xe2\x9c\x93");
+    EXPECT_EQ(Escaped("a\xc2\x9b"
+                      "b"),
+              "a\\xc2\\x9bb");
+    EXPECT_EQ(Escaped("\xff\xc3"), "\\xff\\xc3");
+    EXPECT_EQ(Printable(std::string(50, 'x'), 40), std::string(40, 'x') + "…");
 }
 
 } // namespace

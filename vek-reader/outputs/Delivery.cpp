@@ -1,13 +1,18 @@
 #include "outputs/Delivery.h"
 
-#include <Message.h>
+#include "Log.h"
 
-#include <stdio.h>
+#include <Message.h>
 
 namespace
 {
 
 constexpr uint32 kTagEvent = 'RFID';
+
+long long Seconds(std::chrono::milliseconds time)
+{
+    return std::chrono::duration_cast<std::chrono::seconds>(time).count();
+}
 
 } // namespace
 
@@ -33,14 +38,36 @@ void Delivery::Add(const Outgoing& read)
         if (oldest != fQueue.end()) {
             fQueue.erase(oldest);
             if (fCounts.droppedFull + fCounts.droppedOld == fDroppedSaid)
-                fprintf(stderr,
-                        "vek-reader: %zu reads wait for %s; the oldest are dropped to make room\n",
-                        fSettings.capacity, fSettings.target.c_str());
+                Say(Level::kError, "%zu reads wait for %s; the oldest are dropped to make room",
+                    fSettings.capacity, fSettings.target.c_str());
             fCounts.droppedFull++;
         }
     }
     fQueue.push_back({read, now, fNextNumber++});
     fChanged.notify_all();
+}
+
+void Delivery::AddWhenRoom(const Outgoing& read, const StopSignal& stop)
+{
+    std::unique_lock lock(fLock);
+    fRoom.wait(lock, [&] {
+        DropOld(Clock::now());
+        return fQueue.size() < fSettings.capacity || fStopping || stop.IsRaised();
+    });
+    fQueue.push_back({read, Clock::now(), fNextNumber++});
+    fChanged.notify_all();
+}
+
+void Delivery::WakeWaiting()
+{
+    std::lock_guard lock(fLock);
+    fRoom.notify_all();
+}
+
+void Delivery::SetTarget(const std::string& target)
+{
+    std::lock_guard lock(fLock);
+    fSettings.target = target;
 }
 
 void Delivery::WhenEmpty(std::function<void()> done)
@@ -59,6 +86,7 @@ void Delivery::Stop(std::chrono::milliseconds grace)
             fStopBy = Clock::now() + grace;
         }
         fChanged.notify_all();
+        fRoom.notify_all();
     }
     if (fThread.joinable())
         fThread.join();
@@ -80,11 +108,23 @@ void Delivery::DropOld(Clock::time_point now)
         fQueue.pop_front();
         fCounts.droppedOld++;
     }
-    if (fCounts.droppedOld > before && before + fCounts.droppedFull == fDroppedSaid)
-        fprintf(
-            stderr, "vek-reader: reads that waited %lld s for %s are dropped\n",
-            (long long)std::chrono::duration_cast<std::chrono::seconds>(fSettings.longest).count(),
-            fSettings.target.c_str());
+    if (fCounts.droppedOld == before)
+        return;
+    fRoom.notify_all();
+    if (before + fCounts.droppedFull == fDroppedSaid)
+        Say(Level::kError, "reads that waited %lld s for %s are dropped",
+            Seconds(fSettings.longest), fSettings.target.c_str());
+}
+
+void Delivery::Remove(uint64 number)
+{
+    for (auto it = fQueue.begin(); it != fQueue.end(); ++it) {
+        if (it->number == number) {
+            fQueue.erase(it);
+            fRoom.notify_all();
+            return;
+        }
+    }
 }
 
 void Delivery::SayDropped()
@@ -92,11 +132,10 @@ void Delivery::SayDropped()
     size_t dropped = fCounts.droppedFull + fCounts.droppedOld;
     if (dropped == fDroppedSaid)
         return;
-    fprintf(stderr,
-            "vek-reader: %zu reads were not delivered to %s (%zu dropped in all: %zu for room, "
-            "%zu too old)\n",
-            dropped - fDroppedSaid, fSettings.target.c_str(), dropped, fCounts.droppedFull,
-            fCounts.droppedOld);
+    Say(Level::kError,
+        "%zu reads were not delivered to %s (%zu dropped in all: %zu for room, %zu too old)",
+        dropped - fDroppedSaid, fSettings.target.c_str(), dropped, fCounts.droppedFull,
+        fCounts.droppedOld);
     fDroppedSaid = dropped;
 }
 
@@ -125,51 +164,64 @@ void Delivery::Loop()
 
         Entry entry = fQueue.front();
         fSending = entry.number;
+        std::string target = fSettings.target;
         lock.unlock();
-        bool sent = Send(entry.read);
+        Sent sent = Send(entry.read, target);
         lock.lock();
         fSending = UINT64_MAX;
-        if (sent) {
-            for (auto it = fQueue.begin(); it != fQueue.end(); ++it) {
-                if (it->number == entry.number) {
-                    fQueue.erase(it);
-                    break;
-                }
-            }
+        switch (sent) {
+        case Sent::kDelivered:
+            Remove(entry.number);
             fCounts.delivered++;
-            if (fClientAway) {
-                fClientAway = false;
-                fprintf(stderr, "vek-reader: %s takes reads again (%zu waiting)\n",
-                        fSettings.target.c_str(), fQueue.size());
-            }
+            if (fClientAway || fNotAnswering)
+                Say(Level::kNotice, "%s takes reads again (%zu waiting)", target.c_str(),
+                    fQueue.size());
+            fClientAway = fNotAnswering = false;
             SayDropped();
-            continue;
-        }
-        if (!fClientAway) {
+            break;
+        case Sent::kNotAnswering:
+            // It has the read, and may handle it yet: sent again, it might
+            // be handled twice.
+            Remove(entry.number);
+            fCounts.unanswered++;
+            if (!fNotAnswering)
+                Say(Level::kWarning,
+                    "%s is not answering; reads sent to it meanwhile are not sent again",
+                    target.c_str());
+            fNotAnswering = true;
+            break;
+        case Sent::kRefused:
+            if (!fClientAway)
+                Say(Level::kWarning,
+                    "%s is not running; reads wait for it (at most %zu, each for %lld s)",
+                    target.c_str(), fSettings.capacity, Seconds(fSettings.longest));
             fClientAway = true;
-            fprintf(stderr,
-                    "vek-reader: %s is not running; reads wait for it (at most %zu, each for "
-                    "%lld s)\n",
-                    fSettings.target.c_str(), fSettings.capacity,
-                    (long long)std::chrono::duration_cast<std::chrono::seconds>(fSettings.longest)
-                        .count());
+            fChanged.wait_for(lock, fSettings.retry,
+                              [&] { return fStopping && Clock::now() >= fStopBy; });
+            break;
         }
-        fChanged.wait_for(lock, fSettings.retry,
-                          [&] { return fStopping && Clock::now() >= fStopBy; });
     }
     SayDropped();
+    if (fCounts.unanswered > 0)
+        Say(Level::kError, "%zu reads sent to %s were never answered", fCounts.unanswered,
+            fSettings.target.c_str());
     if (!fQueue.empty())
-        fprintf(stderr, "vek-reader: %zu reads were never delivered to %s\n", fQueue.size(),
-                fSettings.target.c_str());
+        Say(Level::kError, "%zu reads were never delivered to %s", fQueue.size(),
+            fSettings.target.c_str());
+    fRoom.notify_all();
 }
 
-bool Delivery::Send(const Outgoing& read)
+Delivery::Sent Delivery::Send(const Outgoing& read, const std::string& target)
 {
+    if (target != fClientTarget) {
+        fClient = BMessenger();
+        fClientTarget = target;
+    }
     if (fClient.Team() < 0) {
         status_t status;
-        BMessenger client(fSettings.target.c_str(), -1, &status);
+        BMessenger client(target.c_str(), -1, &status);
         if (status != B_OK)
-            return false;
+            return Sent::kRefused;
         fClient = client;
     }
     BMessage message(kTagEvent);
@@ -178,9 +230,9 @@ bool Delivery::Send(const Outgoing& read)
     message.AddMessenger("_f2CallMe", fReplyTo);
     if (!read.message.empty())
         message.AddString("_fMes", read.message.c_str());
-    if (fClient.SendMessage(&message, BMessenger(), fSettings.sendTimeout) != B_OK) {
-        fClient = BMessenger();
-        return false;
-    }
-    return true;
+    status_t status = fClient.SendMessage(&message, BMessenger(), fSettings.sendTimeout);
+    if (status == B_OK)
+        return Sent::kDelivered;
+    fClient = BMessenger();
+    return status == B_TIMED_OUT ? Sent::kNotAnswering : Sent::kRefused;
 }

@@ -26,6 +26,8 @@ struct MqttSettings {
     std::string field;
     // The topic that this machine's reads are published to; empty: none.
     std::string publishTopic;
+
+    bool operator==(const MqttSettings&) const = default;
 };
 
 class MqttSource : public TagSource
@@ -36,7 +38,7 @@ public:
 
     const std::string& Name() const override;
     status_t Check(std::string* error) override;
-    void Run(TagSink& sink, const std::atomic<bool>& stop) override;
+    void Run(TagSink& sink, const StopSignal& stop) override;
 
 private:
     MqttSettings fSettings;

@@ -13,6 +13,8 @@ struct PcscSettings {
     std::string name = "pcsc";
     // Only PC/SC readers whose name contains this text; empty: all of them.
     std::string match;
+
+    bool operator==(const PcscSettings&) const = default;
 };
 
 class PcscSource : public TagSource
@@ -23,7 +25,7 @@ public:
 
     const std::string& Name() const override;
     status_t Check(std::string* error) override;
-    void Run(TagSink& sink, const std::atomic<bool>& stop) override;
+    void Run(TagSink& sink, const StopSignal& stop) override;
 
 private:
     PcscSettings fSettings;

@@ -20,6 +20,8 @@ struct SerialSettings {
     char parity = 'N';
     // 1 or 2
     int stopBits = 1;
+
+    bool operator==(const SerialSettings&) const = default;
 };
 
 class SerialSource : public TagSource
@@ -30,7 +32,7 @@ public:
 
     const std::string& Name() const override;
     status_t Check(std::string* error) override;
-    void Run(TagSink& sink, const std::atomic<bool>& stop) override;
+    void Run(TagSink& sink, const StopSignal& stop) override;
 
 private:
     SerialSettings fSettings;

@@ -20,6 +20,8 @@ struct WedgeSettings {
     bool grab = true;
     // Where a match looks for the devices.
     std::string byIdFolder = "/dev/input/by-id";
+
+    bool operator==(const WedgeSettings&) const = default;
 };
 
 class WedgeSource : public TagSource
@@ -30,7 +32,7 @@ public:
 
     const std::string& Name() const override;
     status_t Check(std::string* error) override;
-    void Run(TagSink& sink, const std::atomic<bool>& stop) override;
+    void Run(TagSink& sink, const StopSignal& stop) override;
 
 private:
     WedgeSettings fSettings;
