@@ -93,7 +93,7 @@ void ReaderService::ReadyToRun()
 
 void ReaderService::SourceEnded()
 {
-    if (--fRunning == 0 && !fStop)
+    if (--fRunning == 0 && !fStop.IsRaised())
         PostMessage(kReadersEnded);
 }
 
@@ -113,7 +113,7 @@ void ReaderService::MessageReceived(BMessage* message)
 
 void ReaderService::Stop()
 {
-    fStop = true;
+    fStop.Raise();
     for (std::thread& thread : fThreads)
         thread.join();
     fThreads.clear();

@@ -77,7 +77,7 @@ private:
     std::map<std::string, SkipReport> fSkips;
 
     std::unique_ptr<Delivery> fDelivery;
-    std::atomic<bool> fStop = false;
+    StopSignal fStop;
     std::atomic<size_t> fRunning = 0;
     std::vector<std::thread> fThreads;
 };
