@@ -396,6 +396,19 @@ const Option kOptions[] = {
      },
      "a card held on a serial reader is read again only after it\n"
      "was away this long (500)"},
+    {"app", Scope::kService, "DIR",
+     [](Target& t, const std::string& v, std::string*) {
+         t.service->app = v;
+         return true;
+     },
+     "the client's application folder, whose avatar list names\n"
+     "each read (the folder of vek-reader)"},
+    {"record", Scope::kService, "FILE",
+     [](Target& t, const std::string& v, std::string*) {
+         t.service->record = v;
+         return true;
+     },
+     "append each read to FILE as a CSV line (time, reader, tag, name)"},
 
     {"config", Scope::kCommandLine, "FILE",
      [](Target& t, const std::string& v, std::string*) {

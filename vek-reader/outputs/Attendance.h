@@ -1,0 +1,58 @@
+#ifndef VEK_READER_ATTENDANCE_H
+#define VEK_READER_ATTENDANCE_H
+
+// Who each read was: the name the client's avatar list gives the tag, for
+// the service's log line and for the record file (--record), a CSV line per
+// read. Keeps the last reads for the people tool and answers its requests
+// for the next card (ReaderRequests.h).
+
+#include <Message.h>
+
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include <time.h>
+
+class Attendance
+{
+public:
+    // appFolder: the client's application folder; empty: the folder of the
+    // service's program. record: the CSV file; empty: none.
+    Attendance(const std::string& appFolder, const std::string& record);
+
+    // The name the list gives tag now, or "unknown"; the read is recorded,
+    // kept among the recent ones and answers the waiting requests. Any
+    // thread.
+    std::string Read(time_t when, const std::string& reader, const std::string& tag);
+
+    // Takes a request of the people tool, kScanRequest or kRecentRequest. On
+    // the application's thread, with the message the looper's current one.
+    void Request(BMessage* message, BLooper* looper);
+
+private:
+    struct Recent {
+        time_t when;
+        std::string reader;
+        std::string tag;
+    };
+    struct Waiting {
+        std::unique_ptr<BMessage> request;
+        bigtime_t until;
+    };
+
+    void Record(time_t when, const std::string& reader, const std::string& tag,
+                const std::string& name);
+
+    std::string fListPath;
+    std::string fRecordPath;
+
+    std::mutex fLock;
+    std::deque<Recent> fRecent;
+    std::vector<Waiting> fWaiting;
+    bool fRecordFailing = false;
+};
+
+#endif
