@@ -2,13 +2,14 @@
 #define VEK_PEOPLE_READER_REQUESTS_H
 
 // What the people tool asks the reader service, by the service's signature
-// ("application/x-vnd.VEK-reader"), and what the service answers. Requests
-// are sent with a reply wanted; the answer is the reply.
+// ("application/x-vnd.VEK-reader"), and what the service answers, each
+// answer sent to the request's return address.
 //
-// kScanRequest: the next read, whenever it comes. The service keeps the
-//   request and answers it with kReadReply at the next read it logs; a
-//   request whose asker gave up (its "timeout" field, in microseconds, has
-//   passed) is dropped unanswered.
+// kScanRequest: the next read, whenever it comes. The service answers at
+//   once with kScanWaiting, so that the asker knows from then on no read is
+//   missed, and keeps the asker's address until the next read it logs,
+//   which it sends as kReadReply; an asker that gave up (its "timeout"
+//   field, in microseconds, has passed) is sent nothing.
 // kRecentRequest: answered at once with kRecentReply.
 //
 // kReadReply: "tag" (string, as the service sends it to the client),
@@ -23,6 +24,7 @@ constexpr char kReaderSignature[] = "application/x-vnd.VEK-reader";
 
 constexpr uint32 kScanRequest = 'pScn';
 constexpr uint32 kRecentRequest = 'pRcn';
+constexpr uint32 kScanWaiting = 'pWai';
 constexpr uint32 kReadReply = 'pRed';
 constexpr uint32 kRecentReply = 'pRct';
 

@@ -10,6 +10,7 @@
 #include "tags/Spelling.h"
 
 #include <Application.h>
+#include <Looper.h>
 #include <Message.h>
 #include <Messenger.h>
 #include <Node.h>
@@ -24,7 +25,10 @@
 #include <time.h>
 
 #include <algorithm>
+#include <condition_variable>
+#include <deque>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -382,9 +386,9 @@ std::string Clock(int64 seconds)
     return text;
 }
 
-// A line for the service's answers: the service is reached through this
-// program's own application object, which replies need to arrive at.
-int AskReader(BMessage* request, BMessage* reply, bigtime_t replyTimeout)
+// The running reader service, reached through this program's own
+// application object, at which answers arrive.
+int ReachReader(BMessenger* reader)
 {
     static BApplication* self = nullptr;
     if (self == nullptr) {
@@ -395,17 +399,98 @@ int AskReader(BMessage* request, BMessage* reply, bigtime_t replyTimeout)
         if (self->InitCheck() != B_OK)
             return Fail(std::string("cannot reach other programs: ") + strerror(self->InitCheck()));
     }
-    BMessenger reader(kReaderSignature);
-    if (!reader.IsValid())
+    *reader = BMessenger(kReaderSignature);
+    if (!reader->IsValid())
         return Fail("the reader service (vek-reader) is not running");
-    status_t status = reader.SendMessage(request, reply, 5000000, replyTimeout);
-    if (status == B_TIMED_OUT)
-        return 3;
+    return 0;
+}
+
+int AskReader(BMessage* request, BMessage* reply)
+{
+    BMessenger reader;
+    if (int result = ReachReader(&reader))
+        return result;
+    status_t status = reader.SendMessage(request, reply, 5000000, 5000000);
     if (status != B_OK)
         return Fail(std::string("the reader service did not answer: ") + strerror(status));
     if (reply->what == B_MESSAGE_NOT_UNDERSTOOD)
         return Fail("the reader service is too old to answer (vek-reader 0.8 or later)");
     return 0;
+}
+
+// Takes the service's answers to a request for the next card.
+class ScanWaiter : public BLooper
+{
+public:
+    ScanWaiter() : BLooper("scan waiter") {}
+
+    void MessageReceived(BMessage* message) override
+    {
+        switch (message->what) {
+        case kScanWaiting:
+        case kReadReply: {
+            std::lock_guard lock(fLock);
+            fAnswers.push_back(*message);
+            fArrived.notify_all();
+            break;
+        }
+        default:
+            BLooper::MessageReceived(message);
+            break;
+        }
+    }
+
+    // The next answer of the kind, or false when none came in time.
+    bool Wait(uint32 what, bigtime_t timeout, BMessage* answer)
+    {
+        std::unique_lock lock(fLock);
+        bool arrived = fArrived.wait_for(lock, std::chrono::microseconds(timeout), [&] {
+            while (!fAnswers.empty() && fAnswers.front().what != what)
+                fAnswers.pop_front();
+            return !fAnswers.empty();
+        });
+        if (arrived) {
+            *answer = fAnswers.front();
+            fAnswers.pop_front();
+        }
+        return arrived;
+    }
+
+private:
+    std::mutex fLock;
+    std::condition_variable fArrived;
+    std::deque<BMessage> fAnswers;
+};
+
+// The tag of the next card the service reads. The card is asked for once
+// the service has taken the request, so that no read in between is missed.
+int ScanCard(int timeout, std::string* tag)
+{
+    BMessenger reader;
+    if (int result = ReachReader(&reader))
+        return result;
+    ScanWaiter* waiter = new ScanWaiter();
+    waiter->Run();
+    BMessage request(kScanRequest);
+    request.AddInt64("timeout", (int64)timeout * 1000000);
+    BMessage answer;
+    int result = 0;
+    const char* text = "";
+    if (reader.SendMessage(&request, BMessenger(waiter), 5000000) != B_OK ||
+        !waiter->Wait(kScanWaiting, 5000000, &answer)) {
+        result = Fail("the reader service takes no requests for cards (vek-reader 0.8 or later)");
+    } else {
+        printf("Hold the card to the reader…\n");
+        if (!waiter->Wait(kReadReply, (bigtime_t)timeout * 1000000, &answer))
+            result = Fail("no card was read in " + std::to_string(timeout) + " seconds");
+        else if (answer.FindString("tag", &text) != B_OK || text[0] == '\0')
+            result = Fail("the reader service sent no tag");
+        else
+            *tag = text;
+    }
+    if (waiter->Lock())
+        waiter->Quit();
+    return result;
 }
 
 int List(People& people, const Arguments&)
@@ -451,12 +536,9 @@ int Recent(People& people, const Arguments&)
 {
     BMessage request(kRecentRequest);
     BMessage reply;
-    int result = AskReader(&request, &reply, 5000000);
-    if (result == 3)
-        return Fail("the reader service did not answer in time");
-    if (result != 0)
+    if (int result = AskReader(&request, &reply))
         return result;
-    if ((result = people.Open(false)))
+    if (int result = people.Open(false))
         return result;
     const char* tag;
     if (reply.FindString("tag", 0, &tag) != B_OK)
@@ -506,20 +588,10 @@ int Add(People& people, const Arguments& arguments)
         return result;
 
     if (arguments.scan) {
-        BMessage request(kScanRequest);
-        request.AddInt64("timeout", (int64)arguments.timeout * 1000000);
-        BMessage reply;
-        printf("Hold the card to the reader…\n");
-        fflush(stdout);
-        int result = AskReader(&request, &reply, (bigtime_t)arguments.timeout * 1000000);
-        if (result == 3)
-            return Fail("no card was read in " + std::to_string(arguments.timeout) + " seconds");
-        if (result != 0)
+        std::string tag;
+        if (int result = ScanCard(arguments.timeout, &tag))
             return result;
-        const char* tag = "";
-        if (reply.FindString("tag", &tag) != B_OK || tag[0] == '\0')
-            return Fail("the reader service sent no tag");
-        printf("Read %s\n", tag);
+        printf("Read %s\n", tag.c_str());
         tags.push_back(tag);
     }
 

@@ -110,7 +110,7 @@ void ReaderService::MessageReceived(BMessage* message)
         break;
     case kScanRequest:
     case kRecentRequest:
-        fAttendance.Request(message, this);
+        fAttendance.Request(message);
         break;
     default:
         BApplication::MessageReceived(message);

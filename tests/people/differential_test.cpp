@@ -123,7 +123,8 @@ TEST_F(DifferentialTest, CheckRecentAndTheClientAgree)
     std::string out, err;
     Process::Run(std::string(VEK_BUILD_DIR) + "/vek-people", {"--app", fAppDir, "check"}, 120000,
                  &out, &err);
-    std::regex shadow("^line (\\d+): (\\S+) shows (.*) \\(line (\\d+)\\), not (.*) \\(line (\\d+)\\)$");
+    std::regex shadow(
+        "^line (\\d+): (\\S+) shows (.*) \\(line (\\d+)\\), not (.*) \\(line (\\d+)\\)$");
     std::istringstream lines(out);
     std::string line;
     int shadows = 0;
@@ -143,9 +144,9 @@ TEST_F(DifferentialTest, CheckRecentAndTheClientAgree)
     Process reader;
     int input = reader.PipeInput();
     ASSERT_GE(input, 0);
-    ASSERT_TRUE(reader.Start(std::string(VEK_BUILD_DIR) + "/vek-reader",
-                             {"--no-config", "--stdin", "--app", fAppDir, "--target",
-                              "application/x-vnd.vek-nobody"}));
+    ASSERT_TRUE(reader.Start(
+        std::string(VEK_BUILD_DIR) + "/vek-reader",
+        {"--no-config", "--stdin", "--app", fAppDir, "--target", "application/x-vnd.vek-nobody"}));
     std::vector<std::string> read;
     std::string typed;
     for (int i = 0; i < 60; i++) {
@@ -176,8 +177,9 @@ TEST_F(DifferentialTest, CheckRecentAndTheClientAgree)
         EXPECT_EQ(rest, name) << line;
         EXPECT_EQ(ClientShows(tag), AvatarPath(fAppDir, entry != nullptr ? name : "none"));
         ASSERT_TRUE(std::getline(logged, line));
-        EXPECT_EQ(line.substr(line.find(" stdin ") + 7), read[i] + " " +
-                  (list.Shows(read[i]) ? std::string(list.Shows(read[i])->name) : "unknown"));
+        EXPECT_EQ(line.substr(line.find(" stdin ") + 7),
+                  read[i] + " " +
+                      (list.Shows(read[i]) ? std::string(list.Shows(read[i])->name) : "unknown"));
     }
     ASSERT_TRUE(reader.Signal(SIGTERM));
     EXPECT_TRUE(reader.Wait(20000));

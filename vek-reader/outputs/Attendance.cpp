@@ -4,7 +4,6 @@
 #include "AvatarList.h"
 #include "ReaderRequests.h"
 
-#include <Looper.h>
 #include <OS.h>
 
 #include <errno.h>
@@ -83,24 +82,27 @@ std::string Attendance::Read(time_t when, const std::string& reader, const std::
         reply.AddString("tag", tag.c_str());
         reply.AddString("reader", reader.c_str());
         reply.AddInt64("time", (int64)when);
-        waiting.request->ReturnAddress().SendMessage(&reply, BMessenger(), kReplyTimeout);
+        waiting.asker.SendMessage(&reply, BMessenger(), kReplyTimeout);
     }
     return name;
 }
 
-void Attendance::Request(BMessage* message, BLooper* looper)
+void Attendance::Request(const BMessage* message)
 {
     switch (message->what) {
     case kScanRequest: {
         int64 timeout = 0;
         if (message->FindInt64("timeout", &timeout) != B_OK || timeout <= 0)
             timeout = 60000000;
-        std::lock_guard lock(fLock);
-        bigtime_t now = system_time();
-        // Askers that gave up are forgotten.
-        std::erase_if(fWaiting, [now](const Waiting& waiting) { return waiting.until < now; });
-        fWaiting.push_back(
-            {std::unique_ptr<BMessage>(looper->DetachCurrentMessage()), now + timeout});
+        {
+            std::lock_guard lock(fLock);
+            bigtime_t now = system_time();
+            // Askers that gave up are forgotten.
+            std::erase_if(fWaiting, [now](const Waiting& waiting) { return waiting.until < now; });
+            fWaiting.push_back({message->ReturnAddress(), now + timeout});
+        }
+        BMessage waiting(kScanWaiting);
+        message->ReturnAddress().SendMessage(&waiting, BMessenger(), kReplyTimeout);
         break;
     }
     case kRecentRequest: {

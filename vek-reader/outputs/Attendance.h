@@ -9,7 +9,6 @@
 #include <Message.h>
 
 #include <deque>
-#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -28,9 +27,8 @@ public:
     // thread.
     std::string Read(time_t when, const std::string& reader, const std::string& tag);
 
-    // Takes a request of the people tool, kScanRequest or kRecentRequest. On
-    // the application's thread, with the message the looper's current one.
-    void Request(BMessage* message, BLooper* looper);
+    // Answers a request of the people tool, kScanRequest or kRecentRequest.
+    void Request(const BMessage* message);
 
 private:
     struct Recent {
@@ -39,7 +37,7 @@ private:
         std::string tag;
     };
     struct Waiting {
-        std::unique_ptr<BMessage> request;
+        BMessenger asker;
         bigtime_t until;
     };
 
