@@ -141,8 +141,9 @@ TEST_F(PeopleClientTest, TheClientFindsAWholeListWhileItChanges)
             EXPECT_TRUE(shown == "temp" || shown == "none") << shown;
             temp += shown == "temp";
         }
-        if (key != "4EE0001")
+        if (key != "4EE0001") {
             EXPECT_EQ((*at)[3], "ManageLogo end");
+        }
     }
     EXPECT_EQ(seen, sent);
     EXPECT_GT(temp, 0);
