@@ -315,26 +315,30 @@ public:
         return RealPath(AvatarPath(fApp, name), error);
     }
 
+    // Refuses new tags that would make a tag of the list show someone else
+    // than its entry.
+    int RefuseShadows(const std::vector<std::string>& lines) const
+    {
+        // Problems are compared without their line numbers: "X shows A".
+        auto gist = [](const Problem& problem) {
+            return problem.text.substr(0, problem.text.find(" (line"));
+        };
+        std::vector<Problem> before = Shadowed(fList);
+        for (const Problem& problem : Shadowed(AvatarList(Joined(lines)))) {
+            if (std::none_of(before.begin(), before.end(),
+                             [&](const Problem& was) { return gist(was) == gist(problem); }))
+                return Fail("refused: " + problem.text);
+        }
+        return 0;
+    }
+
     // Writes the changed list and a picture, each beside the old and renamed
     // over it: the picture first, so that no entry ever names a picture that
-    // is not there yet. Refuses a change that makes a tag show someone else.
+    // is not there yet.
     int Save(const std::vector<std::string>& lines, const std::string& pictureName,
              const std::string& png)
     {
         std::string text = Joined(lines);
-        if (text != fList.Text()) {
-            AvatarList changed(text);
-            std::vector<Problem> before = Shadowed(fList);
-            for (const Problem& problem : Shadowed(changed)) {
-                bool old = false;
-                for (const Problem& was : before)
-                    old = old || was.text.substr(0, was.text.find(" (line")) ==
-                                     problem.text.substr(0, problem.text.find(" (line"));
-                if (!old)
-                    return Fail("refused: " + problem.text);
-            }
-        }
-
         std::string error;
         std::unique_ptr<StagedFile> picture;
         if (!png.empty()) {
@@ -616,6 +620,8 @@ int Add(People& people, const Arguments& arguments)
     if (!EntryLine(name, JoinedTags(tags), end, &line, &why))
         return Fail(why);
     lines.push_back(line);
+    if (int result = people.RefuseShadows(lines))
+        return result;
     if (int result = people.Save(lines, name, png))
         return result;
     printf("Added %s with %s (line %zu)\n", name.c_str(), JoinedTags(tags).c_str(), lines.size());
@@ -686,6 +692,8 @@ int Tag(People& people, const Arguments& arguments)
     if (!EntryLine(name, JoinedTags(tags), old.substr(content), &line, &why))
         return Fail(why);
     old = line;
+    if (int result = people.RefuseShadows(lines))
+        return result;
     if (int result = people.Save(lines, "", ""))
         return result;
     printf("%s: %s\n", name.c_str(), JoinedTags(tags).c_str());

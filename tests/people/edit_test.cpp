@@ -97,6 +97,23 @@ TEST_F(PeopleTest, RefusesWhatTheClientWouldReadOtherwise)
     EXPECT_EQ(AvatarList(List()).Shows("04AB")->name, "al");
 }
 
+TEST_F(PeopleTest, ATagAddedMustNotTakeOverAnotherEntrysTag)
+{
+    WriteList("alice|04A1B2C3\nbob|0455AA12\n");
+    std::string err;
+    // Not found in bob's field itself, but it holds bob's search text.
+    EXPECT_EQ(1, People({"tag", "alice", "--add", "F455AA12F"}, nullptr, &err));
+    EXPECT_NE(err.find("0455AA12 shows alice (line 1), not bob (line 2)"), std::string::npos)
+        << err;
+    EXPECT_EQ(List(), "alice|04A1B2C3\nbob|0455AA12\n");
+
+    // Taking an entry away never makes the list worse than it was, even when
+    // a tag that showed it now shows the next in line.
+    WriteList("m|04AB0011\nn|1104AB0011\nk|04AB0011\n");
+    ASSERT_EQ(0, People({"remove", "m", "--keep-picture"}, nullptr, &err)) << err;
+    EXPECT_EQ(List(), "n|1104AB0011\nk|04AB0011\n");
+}
+
 TEST_F(PeopleTest, WritesWhereLinksLeadAndKeepsModeAndOwner)
 {
     std::string data = fRoot / "var";
