@@ -43,9 +43,17 @@ TEST_F(PeopleTest, AddAndRemoveLeaveEveryOtherByte)
     EXPECT_EQ(List(), "# our people\r\nalice|04A1B2C3\r\nbob|1234\r\n|odd line with blanks\r\n\r\n"
                       "dave|04D00D1E\r\ncarol|04C0FFEE 04AB12CD\r\n");
 
+    // A picture made from the name is made anew; a photo keeps its bytes.
+    std::string made = fRoot.ReadFile("app/avatars/carol");
     ASSERT_EQ(0, People({"rename", "carol", "Carol Jones"}, &out, &err)) << err;
     EXPECT_FALSE(fs::exists(Avatar("carol")));
-    EXPECT_TRUE(fs::is_regular_file(Avatar("Carol Jones")));
+    std::string remade = fRoot.ReadFile("app/avatars/Carol Jones");
+    EXPECT_FALSE(remade.empty());
+    EXPECT_NE(remade, made);
+    std::string dave = fRoot.ReadFile("app/avatars/dave");
+    ASSERT_EQ(0, People({"rename", "dave", "David"}, &out, &err)) << err;
+    EXPECT_EQ(fRoot.ReadFile("app/avatars/David"), dave);
+    ASSERT_EQ(0, People({"rename", "David", "dave"}, &out, &err)) << err;
     ASSERT_EQ(0, People({"remove", "Carol Jones"}, &out, &err)) << err;
     EXPECT_FALSE(fs::exists(Avatar("Carol Jones")));
     ASSERT_EQ(0, People({"remove", "dave", "--keep-picture"}, &out, &err)) << err;
