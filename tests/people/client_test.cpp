@@ -148,3 +148,19 @@ TEST_F(PeopleClientTest, TheClientFindsAWholeListWhileItChanges)
     EXPECT_EQ(seen, sent);
     EXPECT_GT(temp, 0);
 }
+
+TEST_F(PeopleClientTest, ARecordThatCannotBeWrittenIsSaidOnce)
+{
+    Process reader;
+    StartReader(reader, {"--stdin", "--app", fAppDir, "--record", "/dev/full", "--target",
+                         "application/x-vnd.vek-nobody"});
+    Type("04A1B2C3\n0455AA12\n04BADBAD\n");
+    ASSERT_TRUE(WaitUntil([&] { return CountOf(reader.Stdout(), "\n") == 3; })) << reader.Stdout();
+    ASSERT_TRUE(reader.Signal(SIGTERM));
+    ASSERT_TRUE(reader.Wait(20000));
+    EXPECT_EQ(CountOf(reader.Stderr(), "cannot record reads in /dev/full"), 1u) << reader.Stderr();
+    std::string out = reader.Stdout();
+    EXPECT_NE(out.find(" stdin 04A1B2C3 alice\n"), std::string::npos) << out;
+    EXPECT_NE(out.find(" stdin 0455AA12 bob\n"), std::string::npos) << out;
+    EXPECT_NE(out.find(" stdin 04BADBAD unknown\n"), std::string::npos) << out;
+}
