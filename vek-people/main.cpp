@@ -236,6 +236,13 @@ std::string JoinedTags(const std::vector<std::string>& tags)
     return field;
 }
 
+size_t CountEntries(const AvatarList& list)
+{
+    return std::count_if(list.Pieces().begin(), list.Pieces().end(), [](const AvatarPiece& piece) {
+        return piece.kind == AvatarPiece::kEntry;
+    });
+}
+
 // An entry's line as the client reads it back: padded with blanks after the
 // tags when it would be too short to be read.
 bool EntryLine(const std::string& name, const std::string& tags, const std::string& end,
@@ -637,9 +644,16 @@ int Add(People& people, const Arguments& arguments)
 
     std::vector<std::string> lines = LinesOf(list.Text());
     std::string end = people.LineEnd();
-    // The last line gets its line end, as the new one comes after it.
-    if (!lines.empty() && lines.back().back() != '\n')
+    // The last line gets its line end, as the new one comes after it; the
+    // two bytes more must not turn a line the client skips into an entry.
+    if (!lines.empty() && lines.back().back() != '\n') {
+        size_t entries = CountEntries(list);
         lines.back() += end;
+        if (CountEntries(AvatarList(Joined(lines))) != entries)
+            return Fail("refused: the last line (" + std::to_string(lines.size()) +
+                        ") has no line end, and with one the client would read it as an "
+                        "entry; end it or remove it first");
+    }
     std::string line;
     if (!EntryLine(name, JoinedTags(tags), end, &line, &why))
         return Fail(why);

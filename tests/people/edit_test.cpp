@@ -97,8 +97,15 @@ TEST_F(PeopleTest, RefusesWhatTheClientWouldReadOtherwise)
     }
     EXPECT_EQ(Snapshot(fApp), before);
 
-    // An entry line the client would skip is padded so that it is read.
     std::string err;
+    // A last line without its line end, which the client skips, stays skipped.
+    WriteList("alice|04A1B2C3 04FF0011\nbob|1234");
+    EXPECT_EQ(1, People({"add", "carol", "--tag", "04C0FFEE"}, nullptr, &err));
+    EXPECT_NE(err.find("has no line end"), std::string::npos) << err;
+    EXPECT_EQ(List(), "alice|04A1B2C3 04FF0011\nbob|1234");
+    WriteList("alice|04A1B2C3 04FF0011\n");
+
+    // An entry line the client would skip is padded so that it is read.
     ASSERT_EQ(0, People({"add", "al", "--tag", "04AB"}, nullptr, &err)) << err;
     EXPECT_EQ(List(), "alice|04A1B2C3 04FF0011\nal|04AB \n");
     ASSERT_NE(AvatarList(List()).Shows("04AB"), nullptr);
