@@ -315,18 +315,19 @@ rgb_color ColourOf(const std::string& name)
 // The first character of the first and of the last word.
 std::string Initials(const std::string& name)
 {
-    std::string initials;
+    std::vector<size_t> starts;
     size_t first = name.find_first_not_of(' ');
-    size_t last = name.find_last_of(' ');
-    for (size_t at : {first, last == std::string::npos ? last : last + 1}) {
-        if (at == std::string::npos || at >= name.size() || (at == first && !initials.empty()))
-            continue;
+    if (first != std::string::npos)
+        starts.push_back(first);
+    size_t last = name.rfind(' ');
+    if (last != std::string::npos && last > first && last + 1 < name.size())
+        starts.push_back(last + 1);
+    std::string initials;
+    for (size_t at : starts) {
         std::string character = name.substr(at, CharacterLength(name, at));
         if (character.size() == 1)
             character[0] = toupper((unsigned char)character[0]);
         initials += character;
-        if (last == std::string::npos)
-            break;
     }
     return initials;
 }
