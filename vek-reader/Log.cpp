@@ -1,6 +1,9 @@
 #include "Log.h"
 
+#include "tags/Spelling.h"
+
 #include <algorithm>
+#include <string>
 
 #include <stdarg.h>
 #include <stdio.h>
@@ -31,15 +34,16 @@ bool ToJournal()
 void Say(Level level, const char* format, ...)
 {
     static const bool toJournal = ToJournal();
-    // One write for the line, so that lines of several threads never mix.
-    char line[4096];
-    int length = toJournal ? snprintf(line, sizeof(line), "<%d>", int(level))
-                           : snprintf(line, sizeof(line), "vek-reader: ");
+    char text[4096];
     va_list arguments;
     va_start(arguments, format);
-    int text = vsnprintf(line + length, sizeof(line) - length - 1, format, arguments);
+    int length = vsnprintf(text, sizeof(text), format, arguments);
     va_end(arguments);
-    length = text < 0 ? length : std::min<int>(length + text, sizeof(line) - 2);
-    line[length++] = '\n';
-    fwrite(line, 1, length, stderr);
+    // Names and values from the settings are in the text: escaped, so that
+    // none breaks the line or forges another.
+    std::string line = toJournal ? "<" + std::to_string(int(level)) + ">" : "vek-reader: ";
+    line += Escaped(std::string_view(text, std::clamp<int>(length, 0, sizeof(text) - 1)));
+    line += '\n';
+    // One write for the line, so that lines of several threads never mix.
+    fwrite(line.data(), 1, line.size(), stderr);
 }

@@ -4,9 +4,11 @@
 #include <Path.h>
 
 #include <errno.h>
+#include <fcntl.h>
 #include <string.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
-#include <fstream>
 #include <sstream>
 #include <utility>
 
@@ -186,6 +188,14 @@ bool SetGrab(WedgeSettings* wedge, const std::string& value, std::string* why)
     return true;
 }
 
+// A reader's setting that is its value as given.
+template <auto Settings, auto Field>
+bool SetText(Target& target, const std::string& value, std::string*)
+{
+    target.reader->*Settings.*Field = value;
+    return true;
+}
+
 // ---------------------------------------------------------------------------
 // The options.
 
@@ -229,23 +239,11 @@ const Option kOptions[] = {
     {"stdin", Scope::kReader, nullptr,
      [](Target&, const std::string&, std::string*) { return true; },
      "tags from standard input, one a line", kEveryKind, ReaderKind::kLines},
-    {"lines", Scope::kReader, "PATH",
-     [](Target& t, const std::string& v, std::string*) {
-         t.reader->lines.path = v;
-         return true;
-     },
+    {"lines", Scope::kReader, "PATH", SetText<&ReaderOptions::lines, &LineSettings::path>,
      "tags from a file or a named pipe, one a line", kEveryKind, ReaderKind::kLines},
-    {"serial", Scope::kReader, "PATH",
-     [](Target& t, const std::string& v, std::string*) {
-         t.reader->serial.path = v;
-         return true;
-     },
+    {"serial", Scope::kReader, "PATH", SetText<&ReaderOptions::serial, &SerialSettings::path>,
      "an EM4100 reader on a serial port (/dev/ttyUSB0)", kEveryKind, ReaderKind::kSerial},
-    {"wedge", Scope::kReader, "DEVICE",
-     [](Target& t, const std::string& v, std::string*) {
-         t.reader->wedge.device = v;
-         return true;
-     },
+    {"wedge", Scope::kReader, "DEVICE", SetText<&ReaderOptions::wedge, &WedgeSettings::device>,
      "a keyboard-wedge reader: an event device path, text of its\n"
      "name, or VENDOR:PRODUCT among /dev/input/by-id/*-event-kbd",
      kEveryKind, ReaderKind::kWedge},
@@ -280,6 +278,12 @@ const Option kOptions[] = {
          return true;
      },
      "lines, serial: the file, pipe or port", Of(ReaderKind::kLines) | Of(ReaderKind::kSerial)},
+    {"min-digits", Scope::kReaderSetting, "N",
+     [](Target& t, const std::string& v, std::string* why) {
+         return SetNumber("min-digits", v, 1, 64, "a count of digits (1 to 64)",
+                          &t.reader->lines.fewestDigits, why);
+     },
+     "lines: the fewest hex digits that make a tag (4)", Of(ReaderKind::kLines)},
     {"baud", Scope::kReaderSetting, "N",
      [](Target& t, const std::string& v, std::string* why) {
          return SetNumber("baud", v, 50, 4000000, "a serial speed", &t.reader->serial.baud, why);
@@ -291,10 +295,7 @@ const Option kOptions[] = {
      },
      "serial: data bits, parity (N, E, O) and stop bits", Of(ReaderKind::kSerial)},
     {"device", Scope::kReaderSetting, "DEVICE",
-     [](Target& t, const std::string& v, std::string*) {
-         t.reader->wedge.device = v;
-         return true;
-     },
+     SetText<&ReaderOptions::wedge, &WedgeSettings::device>,
      "wedge: the device, as --wedge names it", Of(ReaderKind::kWedge)},
     {"grab", Scope::kReaderSetting, "yes|no",
      [](Target& t, const std::string& v, std::string* why) {
@@ -307,22 +308,14 @@ const Option kOptions[] = {
          return true;
      },
      "wedge: let the typed digits reach the focused application", Of(ReaderKind::kWedge)},
-    {"match", Scope::kReaderSetting, "TEXT",
-     [](Target& t, const std::string& v, std::string*) {
-         t.reader->pcsc.match = v;
-         return true;
-     },
+    {"match", Scope::kReaderSetting, "TEXT", SetText<&ReaderOptions::pcsc, &PcscSettings::match>,
      "pcsc: only readers whose name contains TEXT", Of(ReaderKind::kPcsc)},
     {"broker", Scope::kReaderSetting, "HOST[:PORT]",
      [](Target& t, const std::string& v, std::string* why) {
          return SetBroker(&t.reader->mqtt, v, why);
      },
      "mqtt: the broker, as --mqtt names it", Of(ReaderKind::kMqtt)},
-    {"host", Scope::kReaderSetting, "HOST",
-     [](Target& t, const std::string& v, std::string*) {
-         t.reader->mqtt.host = v;
-         return true;
-     },
+    {"host", Scope::kReaderSetting, "HOST", SetText<&ReaderOptions::mqtt, &MqttSettings::host>,
      "mqtt: the broker's host", Of(ReaderKind::kMqtt)},
     {"port", Scope::kReaderSetting, "N",
      [](Target& t, const std::string& v, std::string* why) {
@@ -330,35 +323,16 @@ const Option kOptions[] = {
                           why);
      },
      "mqtt: the broker's port (1883)", Of(ReaderKind::kMqtt)},
-    {"topic", Scope::kReaderSetting, "TOPIC",
-     [](Target& t, const std::string& v, std::string*) {
-         t.reader->mqtt.topic = v;
-         return true;
-     },
+    {"topic", Scope::kReaderSetting, "TOPIC", SetText<&ReaderOptions::mqtt, &MqttSettings::topic>,
      "mqtt: subscribe to TOPIC (wildcards allowed)", Of(ReaderKind::kMqtt)},
-    {"field", Scope::kReaderSetting, "PATH",
-     [](Target& t, const std::string& v, std::string*) {
-         t.reader->mqtt.field = v;
-         return true;
-     },
+    {"field", Scope::kReaderSetting, "PATH", SetText<&ReaderOptions::mqtt, &MqttSettings::field>,
      "mqtt: where the tag is in a JSON payload (data.uid)", Of(ReaderKind::kMqtt)},
     {"publish", Scope::kReaderSetting, "TOPIC",
-     [](Target& t, const std::string& v, std::string*) {
-         t.reader->mqtt.publishTopic = v;
-         return true;
-     },
+     SetText<&ReaderOptions::mqtt, &MqttSettings::publishTopic>,
      "mqtt: publish every read of this machine's readers to TOPIC", Of(ReaderKind::kMqtt)},
-    {"username", Scope::kReaderSetting, "U",
-     [](Target& t, const std::string& v, std::string*) {
-         t.reader->mqtt.username = v;
-         return true;
-     },
+    {"username", Scope::kReaderSetting, "U", SetText<&ReaderOptions::mqtt, &MqttSettings::username>,
      "mqtt: the name to log in to the broker with", Of(ReaderKind::kMqtt)},
-    {"password", Scope::kReaderSetting, "P",
-     [](Target& t, const std::string& v, std::string*) {
-         t.reader->mqtt.password = v;
-         return true;
-     },
+    {"password", Scope::kReaderSetting, "P", SetText<&ReaderOptions::mqtt, &MqttSettings::password>,
      "mqtt: the password to log in to the broker with", Of(ReaderKind::kMqtt)},
 
     {"target", Scope::kService, "SIGNATURE",
@@ -394,8 +368,10 @@ const Option kOptions[] = {
          t.service->hold = std::chrono::milliseconds(ms);
          return true;
      },
-     "a card held on a serial reader is read again only after it\n"
-     "was away this long (500)"},
+     "a card held on a serial or MQTT reader is read again only\n"
+     "after it was away this long, or about twice the reader's\n"
+     "repeat interval when that is longer (500; 0: every repeat\n"
+     "is a read)"},
     {"app", Scope::kService, "DIR",
      [](Target& t, const std::string& v, std::string*) {
          t.service->app = v;
@@ -592,30 +568,39 @@ bool Finish(ServiceOptions* options, std::string* error)
 bool ReadConfigFile(const std::string& path, ServiceOptions* options, bool mustExist,
                     std::string* error)
 {
-    constexpr std::streamoff kLongestFile = 1 << 20;
-    std::ifstream file(path, std::ios::binary);
-    if (!file) {
+    constexpr size_t kLongestFile = 1 << 20;
+    // Without blocking: a named pipe or a device given by mistake must not
+    // hold the start up. Only a regular file is read.
+    int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) {
         if (!mustExist && errno == ENOENT)
             return true;
         *error = "cannot read " + path + ": " + strerror(errno);
         return false;
     }
-    std::ostringstream text;
-    char buffer[4096];
-    std::streamoff total = 0;
-    while (file.read(buffer, sizeof(buffer)) || file.gcount() > 0) {
-        total += file.gcount();
-        if (total > kLongestFile) {
+    struct stat info;
+    std::string text;
+    bool read = fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+    if (!read) {
+        *error = path + " is not a regular file";
+    } else if (info.st_size > off_t(kLongestFile)) {
+        *error = path + " is longer than 1 MB";
+        read = false;
+    } else {
+        char buffer[4096];
+        ssize_t count;
+        while ((count = ::read(fd, buffer, sizeof(buffer))) > 0 && text.size() <= kLongestFile)
+            text.append(buffer, count);
+        if (count < 0) {
+            *error = "cannot read " + path + ": " + strerror(errno);
+            read = false;
+        } else if (text.size() > kLongestFile) {
             *error = path + " is longer than 1 MB";
-            return false;
+            read = false;
         }
-        text.write(buffer, file.gcount());
     }
-    if (file.bad()) {
-        *error = "cannot read " + path + ": " + strerror(errno);
-        return false;
-    }
-    return ParseConfig(text.str(), path, options, error);
+    close(fd);
+    return read && ParseConfig(text, path, options, error);
 }
 
 } // namespace
@@ -845,6 +830,10 @@ std::string Usage()
             "settings folder ($XDG_CONFIG_HOME, ~/.config) when it exists: \"key = value\"\n"
             "lines, the keys named as the settings above without \"--\", and one [reader]\n"
             "section per reader with \"type = stdin|lines|serial|wedge|pcsc|mqtt\" and that\n"
-            "reader's settings. Readers on the command line take the place of the file's.\n";
+            "reader's settings. Readers on the command line take the place of the file's.\n"
+            "\n"
+            "Exit status: 0 when every read was delivered; 1 for bad settings or a reader\n"
+            "that cannot be used at the start; 2 when reads were dropped, never delivered,\n"
+            "or sent to a client that did not answer.\n";
     return text;
 }

@@ -142,6 +142,8 @@ void ReaderService::Start(Reader& reader)
 void ReaderService::StopReader(Reader& reader)
 {
     reader.stop.Raise();
+    if (fDelivery != nullptr)
+        fDelivery->WakeWaiting();
     if (reader.thread.joinable())
         reader.thread.join();
 }
@@ -219,7 +221,7 @@ void ReaderService::Reload()
         }
         bool renewed = oldWith([&](const auto& old) { return old->options.name == each.name; }) !=
                        fReaders.end();
-        (renewed ? restarted : started).push_back(Printable(each.name));
+        (renewed ? restarted : started).push_back(each.name);
         made.push_back(std::move(reader));
     }
 
@@ -230,9 +232,8 @@ void ReaderService::Reload()
         if (same != options.readers.end())
             continue;
         StopReader(*old);
-        if (std::find(restarted.begin(), restarted.end(), Printable(old->options.name)) ==
-            restarted.end())
-            stopped.push_back(Printable(old->options.name));
+        if (std::find(restarted.begin(), restarted.end(), old->options.name) == restarted.end())
+            stopped.push_back(old->options.name);
     }
 
     Readers gone;
@@ -275,7 +276,7 @@ void ReaderService::Reload()
     QuitWhenAllEnded();
 }
 
-void ReaderService::Stop()
+ExitStatus ReaderService::Stop()
 {
     fStopHangUps.Raise();
     if (fHangUpThread.joinable())
@@ -284,14 +285,16 @@ void ReaderService::Stop()
         reader->stop.Raise();
     for (std::unique_ptr<Reader>& reader : fReaders)
         StopReader(*reader);
-    if (fDelivery != nullptr)
-        fDelivery->Stop(kQuitGrace);
+    if (fDelivery == nullptr)
+        return kAllDelivered;
+    fDelivery->Stop(kQuitGrace);
     std::lock_guard lock(fLock);
     for (auto& [reader, report] : fSkips) {
         if (report.unsaid > 0)
             Say(Level::kNotice, "%s: %zu more skipped", reader.c_str(), report.unsaid);
         report.unsaid = 0;
     }
+    return fDelivery->GetCounts().NotDelivered() > 0 ? kReadsLost : kAllDelivered;
 }
 
 int32 ReaderService::Stamp(time_t now)
@@ -314,6 +317,12 @@ int32 ReaderService::Stamp(time_t now)
 void ReaderService::Read(const TagRead& read)
 {
     std::unique_lock lock(fLock);
+    auto reader = std::find_if(fReaders.begin(), fReaders.end(), [&](const auto& reader) {
+        return reader->options.name == read.reader;
+    });
+    if (reader == fReaders.end())
+        return;
+    Reader& from = **reader;
     std::string why;
     std::optional<std::string> tag = SpellTag(read, fOptions.spelling, &why);
     if (!tag) {
@@ -328,23 +337,21 @@ void ReaderService::Read(const TagRead& read)
     Outgoing out;
     out.time = Stamp(now);
     out.tag = *tag;
-    out.message = read.message;
-    for (const std::unique_ptr<Reader>& reader : fReaders) {
-        if (out.message.empty() && reader->options.name == read.reader)
-            out.message = reader->options.message;
-    }
+    out.message = !read.message.empty() ? read.message : from.options.message;
 
     struct tm local;
     char when[32] = "";
     if (localtime_r(&now, &local) != nullptr)
         strftime(when, sizeof(when), "%Y-%m-%d %H:%M:%S", &local);
-    // The line ends with who it was, so that the log is an attendance record.
-    std::string name = fAttendance.Read(now, read.reader, out.tag);
+    // Names and texts from the settings are shown escaped, so that none
+    // forges a line of the log; so is the name from the list, at the end
+    // of the line so that the log is an attendance record.
+    std::string name = Escaped(fAttendance.Read(now, read.reader, out.tag));
     if (out.message.empty())
-        printf("%s %s %s %s\n", when, read.reader.c_str(), out.tag.c_str(), name.c_str());
+        printf("%s %s %s %s\n", when, Escaped(read.reader).c_str(), out.tag.c_str(), name.c_str());
     else
-        printf("%s %s %s \"%s\" %s\n", when, read.reader.c_str(), out.tag.c_str(),
-               out.message.c_str(), name.c_str());
+        printf("%s %s %s \"%s\" %s\n", when, Escaped(read.reader).c_str(), out.tag.c_str(),
+               Escaped(out.message).c_str(), name.c_str());
 
     if (read.local) {
         for (const std::unique_ptr<Reader>& reader : fReaders) {
@@ -352,7 +359,13 @@ void ReaderService::Read(const TagRead& read)
                 reader->publisher->Publish(out.tag, read.reader, now);
         }
     }
-    fDelivery->Add(out);
+    // A line source waits for room, outside the lock, so that the other
+    // readers read on.
+    lock.unlock();
+    if (from.options.kind == ReaderKind::kLines)
+        fDelivery->AddWhenRoom(out, from.stop);
+    else
+        fDelivery->Add(out);
 }
 
 void ReaderService::Skipped(const std::string& reader, const std::string& why)
@@ -377,7 +390,12 @@ void ReaderService::Skipped(const std::string& reader, const std::string& why)
 
 void ReaderService::Lost(const std::string& reader, const std::string& why)
 {
-    Say(Level::kWarning, "%s: lost: %s", reader.c_str(), why.c_str());
+    std::lock_guard lock(fLock);
+    // Said once: a reader, pcscd or a broker that is not there, at the start
+    // too, is waited for, never a reason to end.
+    bool first = fEverLost.insert(reader).second;
+    Say(Level::kWarning, "%s: lost: %s%s", reader.c_str(), why.c_str(),
+        first ? "; tried again until it is there" : "");
 }
 
 void ReaderService::Back(const std::string& reader)

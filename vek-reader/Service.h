@@ -19,11 +19,21 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include <time.h>
+
+// How the service ends.
+enum ExitStatus {
+    kAllDelivered = 0,
+    // Bad settings, or a reader that cannot be used at the start.
+    kCannotRun = 1,
+    // Reads were dropped, or the client may not have them.
+    kReadsLost = 2,
+};
 
 // One reader of the settings: its source, which runs on a thread of its own
 // (none for an MQTT reader that only publishes), and its publisher.
@@ -62,8 +72,8 @@ public:
     void MessageReceived(BMessage* message) override;
 
     // After Run: stops the readers, gives the client a moment for what waits,
-    // and says what was not delivered.
-    void Stop();
+    // and says what was not delivered; the exit status.
+    ExitStatus Stop();
 
     void Read(const TagRead& read) override;
     void Skipped(const std::string& reader, const std::string& why) override;
@@ -100,6 +110,7 @@ private:
     HoldFilter fHold;
     int32 fCounter = 0;
     std::map<std::string, SkipReport> fSkips;
+    std::set<std::string> fEverLost;
 
     Attendance fAttendance;
 

@@ -28,7 +28,7 @@ int main(int argc, char** argv)
         return 0;
     case ParseResult::kError:
         Say(Level::kError, "%s", error.c_str());
-        return 1;
+        return kCannotRun;
     case ParseResult::kRun:
         break;
     }
@@ -36,14 +36,13 @@ int main(int argc, char** argv)
     Readers readers;
     if (!MakeReaders(options, &readers, &error)) {
         Say(Level::kError, "%s", error.c_str());
-        return 1;
+        return kCannotRun;
     }
     ReaderService service(options, std::move(readers), {argv + 1, argv + argc});
     if (service.InitCheck() != B_OK) {
         Say(Level::kError, "cannot start: %s", strerror(service.InitCheck()));
-        return 1;
+        return kCannotRun;
     }
     service.Run();
-    service.Stop();
-    return 0;
+    return service.Stop();
 }

@@ -4,6 +4,7 @@
 
 #include "outputs/Delivery.h"
 #include "reader/ReaderHarness.h"
+#include "reader/SerialLine.h"
 
 #include <stdio.h>
 
@@ -14,6 +15,14 @@ std::string Tag(int i)
 {
     char text[16];
     snprintf(text, sizeof(text), "AB%06X", i);
+    return text;
+}
+
+// A card of a serial reader: ten hex digits.
+std::string Card(int i)
+{
+    char text[16];
+    snprintf(text, sizeof(text), "AB%08X", i);
     return text;
 }
 
@@ -117,14 +126,17 @@ TEST_F(ReaderTest, ReadsWaitForAClientThatStartsLater)
     Quit(client);
 }
 
-TEST_F(ReaderTest, AFullQueueKeepsTheNewestReads)
+// A hardware reader's reads wait in a bounded queue: the oldest go.
+TEST_F(ReaderTest, AFullQueueOfAHardwareReaderKeepsTheNewestReads)
 {
+    FarEnd port(fRoot / "ttyUSB-door");
+    ASSERT_TRUE(port.Plug());
     Process reader;
-    StartReader(reader, {"--stdin"});
+    StartReader(reader, {"--serial", port.Path()}, false);
     std::string burst;
     for (int i = 0; i < 300; i++)
-        burst += Tag(i) + "\n";
-    Type(burst);
+        burst += Em4100Frame(Card(i));
+    ASSERT_TRUE(port.Send(burst));
     ASSERT_TRUE(WaitUntil([&] { return CountOf(reader.Stdout(), "\n") == 300; }))
         << reader.Stdout();
     EXPECT_TRUE(reader.WaitForStderr("256 reads wait for application/VEK_BeOS; the oldest are "
@@ -134,24 +146,92 @@ TEST_F(ReaderTest, AFullQueueKeepsTheNewestReads)
 
     Process client;
     Start(client);
-    ASSERT_TRUE(client.WaitForStdout("search: '" + Tag(299).substr(1) + "'", 60000));
+    ASSERT_TRUE(client.WaitForStdout("search: '" + Card(299).substr(1) + "'", 60000));
     // The newest 256, but for the first read when the overflow came while it
     // was being tried: the read in flight is kept and the next oldest goes.
     std::vector<std::string> looked = Looked(client.Stdout());
     std::vector<std::string> expected;
-    bool firstKept = !looked.empty() && looked.front() == Tag(0).substr(1);
+    bool firstKept = !looked.empty() && looked.front() == Card(0).substr(1);
     if (firstKept)
-        expected.push_back(Tag(0).substr(1));
+        expected.push_back(Card(0).substr(1));
     for (int i = firstKept ? 45 : 44; i < 300; i++)
-        expected.push_back(Tag(i).substr(1));
+        expected.push_back(Card(i).substr(1));
     EXPECT_EQ(looked, expected);
     EXPECT_TRUE(reader.WaitForStderr("vek-reader: 44 reads were not delivered to "
                                      "application/VEK_BeOS (44 dropped in all: 44 for room, 0 "
                                      "too old)\n",
                                      5000))
         << reader.Stderr();
+    // Reads were lost: the exit status says so.
+    ASSERT_TRUE(reader.Signal(SIGTERM));
+    ASSERT_TRUE(reader.Wait(20000));
+    EXPECT_EQ(reader.ExitCode(), 2);
+    Quit(client);
+}
+
+// Text is not going anywhere: a line source waits for room, and every line
+// reaches the client however much faster than it the lines come.
+TEST_F(ReaderTest, ALineSourceWaitsForRoomAndEveryReadIsDelivered)
+{
+    constexpr int kLines = 10000;
+    Process client;
+    Start(client);
+    Process reader;
+    StartReader(reader, {"--stdin"});
+    std::string lines;
+    for (int i = 0; i < kLines; i++)
+        lines += Tag(i) + "\n";
+    Type(lines);
+    CloseInput();
+    ASSERT_TRUE(reader.Wait(120000)) << reader.Stderr();
+    EXPECT_EQ(reader.ExitCode(), 0) << reader.Stderr();
+    EXPECT_EQ(reader.Stderr().find("dropped"), std::string::npos) << reader.Stderr();
+    ASSERT_TRUE(client.WaitForStdout("search: '" + Tag(kLines - 1).substr(1) + "'", 20000));
+    std::vector<std::string> expected;
+    for (int i = 0; i < kLines; i++)
+        expected.push_back(Tag(i).substr(1));
+    EXPECT_EQ(Looked(client.Stdout()), expected);
+    Quit(client);
+}
+
+// A client that takes the connection and never answers (stopped here): said,
+// and no read is sent to it twice; it may still handle what it took.
+TEST_F(ReaderTest, AClientThatNeverAnswersIsSaidAndGetsNoReadTwice)
+{
+    Process client;
+    Start(client);
+    Process reader;
+    StartReader(reader, {"--stdin"});
+    Type(Tag(1) + "\n");
+    ASSERT_TRUE(client.WaitForStdout("search: '" + Tag(1).substr(1) + "'", 20000));
+
+    ASSERT_TRUE(client.Signal(SIGSTOP));
+    Type(Tag(2) + "\n" + Tag(3) + "\n");
+    ASSERT_TRUE(reader.WaitForStderr("vek-reader: application/VEK_BeOS is not answering; reads "
+                                     "sent to it meanwhile are not sent again\n",
+                                     20000))
+        << reader.Stderr();
+    // Both were tried, once each, within the send's time limit.
+    std::this_thread::sleep_for(std::chrono::seconds(5));
+    ASSERT_TRUE(client.Signal(SIGCONT));
+    Type(Tag(4) + "\n");
+    ASSERT_TRUE(client.WaitForStdout("search: '" + Tag(4).substr(1) + "'", 20000))
+        << reader.Stderr();
+    EXPECT_TRUE(reader.WaitForStderr("application/VEK_BeOS takes reads again", 1000))
+        << reader.Stderr();
+    std::vector<std::string> looked = Looked(client.Stdout());
+    EXPECT_EQ(looked, (std::vector<std::string>{Tag(1).substr(1), Tag(2).substr(1),
+                                                Tag(3).substr(1), Tag(4).substr(1)}));
+    EXPECT_EQ(reader.Stderr().find("not running"), std::string::npos) << reader.Stderr();
+
     CloseInput();
     ASSERT_TRUE(reader.Wait(20000));
+    // The client gave no receipt for two reads: not known to be delivered.
+    EXPECT_EQ(reader.ExitCode(), 2);
+    EXPECT_NE(reader.Stderr().find("vek-reader: 2 reads sent to application/VEK_BeOS were never "
+                                   "answered\n"),
+              std::string::npos)
+        << reader.Stderr();
     Quit(client);
 }
 

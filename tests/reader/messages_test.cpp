@@ -8,6 +8,8 @@
 
 #include <signal.h>
 
+#include <algorithm>
+
 namespace
 {
 
@@ -56,6 +58,34 @@ TEST(ReaderMessages, TheJournalGetsEachLineWithItsPriority)
               std::string::npos)
         << err;
     EXPECT_EQ(err.find("vek-reader:"), std::string::npos) << err;
+}
+
+// Names and texts from the settings never break a line of the log or of a
+// message, nor forge another.
+TEST(ReaderMessages, TextFromTheSettingsIsEscaped)
+{
+    Process refused;
+    Start(refused, false, {"--serial", "/dev/null", "--baud", "96\n00"});
+    ASSERT_TRUE(refused.Wait(20000));
+    EXPECT_EQ(refused.Stderr(), "vek-reader: baud \"96\\x0a00\" is not a serial speed\n");
+
+    Process service;
+    service.SetInput("hello\n04A1B2C3\n");
+    Start(service, false,
+          {"--stdin", "--name", "door\n2026-01-01 00:00:00 fake 0455AA12", "--message", "hi\x1b[2J",
+           "--target", "application/x-vnd.nobody"});
+    ASSERT_TRUE(service.WaitForStderr("not running", 20000)) << service.Stderr();
+    service.Signal(SIGTERM);
+    ASSERT_TRUE(service.Wait(20000));
+    std::string out = service.Stdout();
+    EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 1) << out;
+    EXPECT_NE(out.find(" door\\x0a2026-01-01 00:00:00 fake 0455AA12 04A1B2C3 \"hi\\x1b[2J\" "),
+              std::string::npos)
+        << out;
+    EXPECT_NE(service.Stderr().find("vek-reader: door\\x0a2026-01-01 00:00:00 fake 0455AA12: "
+                                    "skipped: \"hello\" is not a hex tag\n"),
+              std::string::npos)
+        << service.Stderr();
 }
 
 } // namespace

@@ -211,6 +211,18 @@ TEST_F(OptionsTest, BadCommandLinesGiveOneLine)
               "two readers are named \"a\"");
     EXPECT_EQ(Error({"--config", (fConfig / "missing.conf").c_str()}),
               "cannot read " + fConfig / "missing.conf" + ": No such file or directory");
+    // Only a regular file is read: a named pipe given by mistake holds
+    // nothing up.
+    std::string pipe = fConfig / "pipe.conf";
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    EXPECT_EQ(Error({"--config", pipe.c_str()}), pipe + " is not a regular file");
+    EXPECT_EQ(Error({"--config", "/dev/zero"}), "/dev/zero is not a regular file");
+    EXPECT_EQ(Error({"--stdin", "--min-digits", "0"}),
+              "min-digits \"0\" is not a count of digits (1 to 64)");
+    EXPECT_EQ(Error({"--serial", "/dev/ttyS0", "--min-digits", "2"}),
+              "\"min-digits\" is not a setting of a serial reader");
+    ASSERT_EQ(Load({"--lines", "/tmp/tags", "--min-digits", "1"}), ParseResult::kRun) << fError;
+    EXPECT_EQ(fOptions.readers[0].lines.fewestDigits, 1u);
 }
 
 TEST_F(OptionsTest, BadFilesNameTheLine)

@@ -177,7 +177,8 @@ TEST_F(SerialClientTest, AReaderPulledOutAndPluggedBackIsSaidOnceAndReadsGoOn)
     Send(Em4100Frame(Card(2)) + kStx + Card(4).substr(0, 5));
     ASSERT_TRUE(client.WaitForStdout("search: '" + Key(2) + "'", 20000)) << client.Stdout();
     fPort.Unplug();
-    ASSERT_TRUE(reader.WaitForStderr("vek-reader: door: lost: the port was hung up\n", 20000))
+    ASSERT_TRUE(reader.WaitForStderr(
+        "vek-reader: door: lost: the port was hung up; tried again until it is there\n", 20000))
         << reader.Stderr();
     std::this_thread::sleep_for(std::chrono::milliseconds(1500));
     ASSERT_TRUE(reader.IsRunning());

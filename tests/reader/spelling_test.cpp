@@ -75,4 +75,36 @@ TEST(Spelling, BadTagsAreSkippedWithTheReason)
     EXPECT_EQ(Spell("caf\xc3\xa9"), "skipped: \"caf\xc3\xa9\" is not a hex tag");
 }
 
+TEST(Spelling, ATagHasAtLeastTheFewestDigitsItsReaderAsks)
+{
+    TagRead read;
+    read.fewestDigits = 4;
+    std::string why;
+    for (const char* few : {"a", "A b", "0:1:2"}) {
+        read.tag = few;
+        EXPECT_FALSE(SpellTag(read, Spelling::kHex, &why)) << few;
+        EXPECT_EQ(why, "\"" + std::string(few) + "\" has fewer than 4 hex digits");
+    }
+    read.tag = "0a:1b";
+    EXPECT_EQ(SpellTag(read, Spelling::kHex, &why), "0A1B");
+    // Typed tags are kept as typed.
+    read.tag = "7";
+    read.typed = true;
+    EXPECT_EQ(SpellTag(read, Spelling::kHex, &why), "7");
+}
+
+TEST(Spelling, TextIsEscapedAsTheClientShowsIt)
+{
+    EXPECT_EQ(Escaped("door 1"), "door 1");
+    EXPECT_EQ(Escaped("door\n2026-01-01 fake 04A1"), "door\\x0a2026-01-01 fake 04A1");
+    EXPECT_EQ(Escaped("\x1b[2J\x7f"), "\\x1b[2J\\x7f");
+    // UTF-8 stays; C1 controls and bytes that are no UTF-8 do not.
+    EXPECT_EQ(Escaped("T\xc3\xbcr \xe2\x9c\x93"), "T\xc3\xbcr \xe2\x9c\x93");
+    EXPECT_EQ(Escaped("a\xc2\x9b"
+                      "b"),
+              "a\\xc2\\x9bb");
+    EXPECT_EQ(Escaped("\xff\xc3"), "\\xff\\xc3");
+    EXPECT_EQ(Printable(std::string(50, 'x'), 40), std::string(40, 'x') + "…");
+}
+
 } // namespace

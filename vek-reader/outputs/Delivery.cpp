@@ -9,6 +9,11 @@ namespace
 
 constexpr uint32 kTagEvent = 'RFID';
 
+long long Seconds(std::chrono::milliseconds time)
+{
+    return std::chrono::duration_cast<std::chrono::seconds>(time).count();
+}
+
 } // namespace
 
 Delivery::Delivery(const DeliverySettings& settings, const BMessenger& replyTo)
@@ -42,11 +47,26 @@ void Delivery::Add(const Outgoing& read)
     fChanged.notify_all();
 }
 
+void Delivery::AddWhenRoom(const Outgoing& read, const StopSignal& stop)
+{
+    std::unique_lock lock(fLock);
+    fRoom.wait(lock, [&] {
+        DropOld(Clock::now());
+        return fQueue.size() < fSettings.capacity || fStopping || stop.IsRaised();
+    });
+    fQueue.push_back({read, Clock::now(), fNextNumber++});
+    fChanged.notify_all();
+}
+
+void Delivery::WakeWaiting()
+{
+    std::lock_guard lock(fLock);
+    fRoom.notify_all();
+}
+
 void Delivery::SetTarget(const std::string& target)
 {
     std::lock_guard lock(fLock);
-    if (target == fSettings.target)
-        return;
     fSettings.target = target;
 }
 
@@ -66,6 +86,7 @@ void Delivery::Stop(std::chrono::milliseconds grace)
             fStopBy = Clock::now() + grace;
         }
         fChanged.notify_all();
+        fRoom.notify_all();
     }
     if (fThread.joinable())
         fThread.join();
@@ -87,10 +108,23 @@ void Delivery::DropOld(Clock::time_point now)
         fQueue.pop_front();
         fCounts.droppedOld++;
     }
-    if (fCounts.droppedOld > before && before + fCounts.droppedFull == fDroppedSaid)
+    if (fCounts.droppedOld == before)
+        return;
+    fRoom.notify_all();
+    if (before + fCounts.droppedFull == fDroppedSaid)
         Say(Level::kError, "reads that waited %lld s for %s are dropped",
-            (long long)std::chrono::duration_cast<std::chrono::seconds>(fSettings.longest).count(),
-            fSettings.target.c_str());
+            Seconds(fSettings.longest), fSettings.target.c_str());
+}
+
+void Delivery::Remove(uint64 number)
+{
+    for (auto it = fQueue.begin(); it != fQueue.end(); ++it) {
+        if (it->number == number) {
+            fQueue.erase(it);
+            fRoom.notify_all();
+            return;
+        }
+    }
 }
 
 void Delivery::SayDropped()
@@ -132,43 +166,52 @@ void Delivery::Loop()
         fSending = entry.number;
         std::string target = fSettings.target;
         lock.unlock();
-        bool sent = Send(entry.read, target);
+        Sent sent = Send(entry.read, target);
         lock.lock();
         fSending = UINT64_MAX;
-        if (sent) {
-            for (auto it = fQueue.begin(); it != fQueue.end(); ++it) {
-                if (it->number == entry.number) {
-                    fQueue.erase(it);
-                    break;
-                }
-            }
+        switch (sent) {
+        case Sent::kDelivered:
+            Remove(entry.number);
             fCounts.delivered++;
-            if (fClientAway) {
-                fClientAway = false;
-                Say(Level::kNotice, "%s takes reads again (%zu waiting)", fSettings.target.c_str(),
+            if (fClientAway || fNotAnswering)
+                Say(Level::kNotice, "%s takes reads again (%zu waiting)", target.c_str(),
                     fQueue.size());
-            }
+            fClientAway = fNotAnswering = false;
             SayDropped();
-            continue;
-        }
-        if (!fClientAway) {
+            break;
+        case Sent::kNotAnswering:
+            // It has the read, and may handle it yet: sent again, it might
+            // be handled twice.
+            Remove(entry.number);
+            fCounts.unanswered++;
+            if (!fNotAnswering)
+                Say(Level::kWarning,
+                    "%s is not answering; reads sent to it meanwhile are not sent again",
+                    target.c_str());
+            fNotAnswering = true;
+            break;
+        case Sent::kRefused:
+            if (!fClientAway)
+                Say(Level::kWarning,
+                    "%s is not running; reads wait for it (at most %zu, each for %lld s)",
+                    target.c_str(), fSettings.capacity, Seconds(fSettings.longest));
             fClientAway = true;
-            Say(Level::kWarning,
-                "%s is not running; reads wait for it (at most %zu, each for %lld s)",
-                fSettings.target.c_str(), fSettings.capacity,
-                (long long)std::chrono::duration_cast<std::chrono::seconds>(fSettings.longest)
-                    .count());
+            fChanged.wait_for(lock, fSettings.retry,
+                              [&] { return fStopping && Clock::now() >= fStopBy; });
+            break;
         }
-        fChanged.wait_for(lock, fSettings.retry,
-                          [&] { return fStopping && Clock::now() >= fStopBy; });
     }
     SayDropped();
+    if (fCounts.unanswered > 0)
+        Say(Level::kError, "%zu reads sent to %s were never answered", fCounts.unanswered,
+            fSettings.target.c_str());
     if (!fQueue.empty())
         Say(Level::kError, "%zu reads were never delivered to %s", fQueue.size(),
             fSettings.target.c_str());
+    fRoom.notify_all();
 }
 
-bool Delivery::Send(const Outgoing& read, const std::string& target)
+Delivery::Sent Delivery::Send(const Outgoing& read, const std::string& target)
 {
     if (target != fClientTarget) {
         fClient = BMessenger();
@@ -178,7 +221,7 @@ bool Delivery::Send(const Outgoing& read, const std::string& target)
         status_t status;
         BMessenger client(target.c_str(), -1, &status);
         if (status != B_OK)
-            return false;
+            return Sent::kRefused;
         fClient = client;
     }
     BMessage message(kTagEvent);
@@ -187,9 +230,9 @@ bool Delivery::Send(const Outgoing& read, const std::string& target)
     message.AddMessenger("_f2CallMe", fReplyTo);
     if (!read.message.empty())
         message.AddString("_fMes", read.message.c_str());
-    if (fClient.SendMessage(&message, BMessenger(), fSettings.sendTimeout) != B_OK) {
-        fClient = BMessenger();
-        return false;
-    }
-    return true;
+    status_t status = fClient.SendMessage(&message, BMessenger(), fSettings.sendTimeout);
+    if (status == B_OK)
+        return Sent::kDelivered;
+    fClient = BMessenger();
+    return status == B_TIMED_OUT ? Sent::kNotAnswering : Sent::kRefused;
 }

@@ -3,15 +3,23 @@
 
 // Sends the reads to the client on a thread of its own, in the order they
 // were read. While the client is not running they wait in a bounded queue,
-// each for a limited time; what is dropped is counted and said. Adding a
-// read never waits for the client.
+// each for a limited time. A hardware reader's read never waits for room: the
+// oldest is dropped instead, counted and said. A read from text (a file, a
+// pipe) waits for room, since the text is not going anywhere.
+//
+// The client's receipt says what became of a read: taken (delivered),
+// refused or no client running (kept, sent again later), or none in time:
+// the client is not answering, and the read, which it may still handle, is
+// never sent again and counts as not delivered.
+
+#include "sources/StopSignal.h"
 
 #include <Messenger.h>
 #include <SupportDefs.h>
 
 #include <chrono>
-#include <cstdint>
 #include <condition_variable>
+#include <cstdint>
 #include <deque>
 #include <functional>
 #include <mutex>
@@ -30,7 +38,7 @@ struct DeliverySettings {
     std::string target = "application/VEK_BeOS";
     size_t capacity = 256;
     std::chrono::milliseconds longest{60000};
-    // How long one send may wait for the client to take the message.
+    // How long one send may wait for the client's receipt.
     bigtime_t sendTimeout = 2000000;
     // Between attempts to reach a client that is not running.
     std::chrono::milliseconds retry{200};
@@ -47,7 +55,13 @@ public:
         // because they waited too long.
         size_t droppedFull = 0;
         size_t droppedOld = 0;
+        // Sent, but the client gave no receipt in time.
+        size_t unanswered = 0;
         size_t waiting = 0;
+
+        // Reads that the client may not have: after Stop, every one that was
+        // not delivered.
+        size_t NotDelivered() const { return droppedFull + droppedOld + unanswered + waiting; }
     };
 
     // replyTo goes into every message as _f2CallMe.
@@ -57,7 +71,13 @@ public:
     Delivery(const Delivery&) = delete;
     Delivery& operator=(const Delivery&) = delete;
 
+    // A hardware reader's read: drops the oldest waiting read when full.
     void Add(const Outgoing& read);
+    // A read from text: waits for room, unless stop is raised meanwhile
+    // (see WakeWaiting) or the delivery stops; then it is added beyond room.
+    void AddWhenRoom(const Outgoing& read, const StopSignal& stop);
+    // A StopSignal that an AddWhenRoom waits on was raised.
+    void WakeWaiting();
 
     // Where the reads go from now on, those that wait included.
     void SetTarget(const std::string& target);
@@ -79,11 +99,14 @@ private:
         uint64 number;
     };
 
+    enum class Sent { kDelivered, kRefused, kNotAnswering };
+
     void Loop();
-    // Drops what waited too long; with fLock held.
+    // With fLock held: drops what waited too long; removes an entry.
     void DropOld(Clock::time_point now);
+    void Remove(uint64 number);
     // On the delivery thread, which alone uses fClient.
-    bool Send(const Outgoing& read, const std::string& target);
+    Sent Send(const Outgoing& read, const std::string& target);
     void SayDropped();
 
     DeliverySettings fSettings;
@@ -93,6 +116,7 @@ private:
 
     mutable std::mutex fLock;
     std::condition_variable fChanged;
+    std::condition_variable fRoom;
     std::deque<Entry> fQueue;
     uint64 fNextNumber = 0;
     // The entry being sent, which an overflow does not drop.
@@ -101,6 +125,7 @@ private:
     // Reported on standard error so far.
     size_t fDroppedSaid = 0;
     bool fClientAway = false;
+    bool fNotAnswering = false;
     bool fStopping = false;
     Clock::time_point fStopBy;
     std::function<void()> fWhenEmpty;

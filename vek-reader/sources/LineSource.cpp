@@ -27,7 +27,7 @@ std::string Trim(const std::string& text)
 class LineSplitter
 {
 public:
-    LineSplitter(const std::string& name, TagSink& sink) : fName(name), fSink(sink) {}
+    LineSplitter(const LineSettings& settings, TagSink& sink) : fSettings(settings), fSink(sink) {}
 
     void Take(const char* bytes, size_t count)
     {
@@ -53,15 +53,17 @@ private:
     void End()
     {
         if (fLength > LineSource::kLongestLine) {
-            fSink.Skipped(fName, "line of " + std::to_string(fLength) + " bytes is too long");
+            fSink.Skipped(fSettings.name,
+                          "line of " + std::to_string(fLength) + " bytes is too long");
         } else if (!IsUtf8(fLine)) {
-            fSink.Skipped(fName, "line is not valid UTF-8");
+            fSink.Skipped(fSettings.name, "line is not valid UTF-8");
         } else {
             std::string tag = Trim(fLine);
             if (!tag.empty()) {
                 TagRead read;
-                read.reader = fName;
+                read.reader = fSettings.name;
                 read.tag = tag;
+                read.fewestDigits = fSettings.fewestDigits;
                 fSink.Read(read);
             }
         }
@@ -69,7 +71,7 @@ private:
         fLength = 0;
     }
 
-    const std::string& fName;
+    const LineSettings& fSettings;
     TagSink& fSink;
     std::string fLine;
     size_t fLength = 0;
@@ -96,8 +98,7 @@ status_t LineSource::Check(std::string* error)
     return B_OK;
 }
 
-// A named pipe is opened for writing too, so that it never ends when a
-// writer closes it, and without blocking, which would wait for a writer.
+// Opened without blocking, which for a named pipe would wait for a writer.
 int LineSource::Open(std::string* error) const
 {
     auto fail = [&](const std::string& why) {
@@ -115,8 +116,7 @@ int LineSource::Open(std::string* error) const
         return fail(fSettings.path + ": " + strerror(errno));
     if (S_ISDIR(info.st_mode))
         return fail(fSettings.path + " is a folder");
-    int mode = S_ISFIFO(info.st_mode) ? O_RDWR : O_RDONLY;
-    int fd = open(fSettings.path.c_str(), mode | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    int fd = open(fSettings.path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (fd < 0)
         return fail(fSettings.path + ": " + strerror(errno));
     return fd;
@@ -130,7 +130,9 @@ void LineSource::Run(TagSink& sink, const StopSignal& stop)
         sink.Lost(fSettings.name, error);
         return;
     }
-    LineSplitter lines(fSettings.name, sink);
+    struct stat info;
+    bool pipe = fd != STDIN_FILENO && fstat(fd, &info) == 0 && S_ISFIFO(info.st_mode);
+    LineSplitter lines(fSettings, sink);
     char buffer[4096];
     while (!stop.IsRaised()) {
         pollfd waits[2] = {{fd, POLLIN, 0}, {stop.Fd(), POLLIN, 0}};
@@ -141,17 +143,40 @@ void LineSource::Run(TagSink& sink, const StopSignal& stop)
         }
         if (waits[0].revents == 0)
             continue;
-        ssize_t count = read(fd, buffer, sizeof(buffer));
-        if (count > 0) {
-            lines.Take(buffer, count);
+        // Read until there is nothing more: then a pipe whose writers are
+        // all gone reads as its end, which poll may not report. Standard
+        // input, which may block, is read once a wait.
+        ssize_t count;
+        do {
+            count = read(fd, buffer, sizeof(buffer));
+            if (count > 0)
+                lines.Take(buffer, count);
+        } while (count > 0 && fd != STDIN_FILENO);
+        if (count > 0 || (count < 0 && (errno == EAGAIN || errno == EINTR)))
             continue;
-        }
-        if (count < 0 && (errno == EAGAIN || errno == EINTR))
-            continue;
-        if (count < 0)
+        if (count < 0) {
             sink.Lost(fSettings.name, strerror(errno));
+            lines.Finish();
+            break;
+        }
+        if (pipe) {
+            // A named pipe waits for its next writer: opened anew, it reports
+            // an end only when that writer has gone (the old one would report
+            // it at once). Opened before the old one is closed, so that the
+            // pipe never lacks a reader, which would fail a writer.
+            int next = Open(&error);
+            if (next < 0) {
+                sink.Lost(fSettings.name, error);
+                pipe = false;
+            } else {
+                close(fd);
+                fd = next;
+            }
+        }
+        // The end of a writer ends its last line, also without a line break.
         lines.Finish();
-        break;
+        if (!pipe)
+            break;
     }
     if (fd != STDIN_FILENO)
         close(fd);

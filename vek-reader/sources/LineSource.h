@@ -2,8 +2,9 @@
 #define VEK_READER_LINE_SOURCE_H
 
 // Tags from text, one a line: standard input, a file, or a named pipe that
-// scripts write to. Blank lines are passed over; a line too long to be a tag
-// or not valid UTF-8 is skipped with the reason.
+// scripts write to, where each writer's last line ends with the writer. Blank
+// lines are passed over; a line too long to be a tag or not valid UTF-8 is
+// skipped with the reason.
 
 #include "sources/TagSource.h"
 
@@ -13,6 +14,8 @@ struct LineSettings {
     std::string name = "stdin";
     // "-" is standard input.
     std::string path = "-";
+    // Fewer hex digits are no tag: a stray key or a byte of noise.
+    size_t fewestDigits = 4;
 
     bool operator==(const LineSettings&) const = default;
 };

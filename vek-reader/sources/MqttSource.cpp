@@ -301,6 +301,7 @@ void MqttSource::Run(TagSink& sink, const StopSignal& stop)
             read.reader = settings.name;
             read.tag = tag->tag;
             read.typed = tag->typed;
+            read.repeats = true;
             read.local = false;
             sink.Read(read);
         }

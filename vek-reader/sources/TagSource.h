@@ -21,8 +21,11 @@ struct TagRead {
     // Typed by a keyboard wedge: sent as typed, never respelled.
     bool typed = false;
     // The reader repeats the read for as long as the card is held (serial
-    // modules do, every 50-100 ms): the service sends it once per hold.
+    // modules do, every 50 ms to every second; readers that publish to a
+    // broker may): the service sends it once per hold.
     bool repeats = false;
+    // Fewer hex digits than this are no tag.
+    size_t fewestDigits = 1;
     // A message text that the source names; empty for a plain read.
     std::string message;
     // Read by a reader of this machine; false for reads that came from the

@@ -81,6 +81,11 @@ std::optional<std::string> SpellTag(const TagRead& read, Spelling spelling, std:
     std::optional<std::string> digits = HexDigits(tag, why);
     if (!digits)
         return std::nullopt;
+    if (digits->size() < read.fewestDigits) {
+        *why = "\"" + Printable(tag) + "\" has fewer than " + std::to_string(read.fewestDigits) +
+               " hex digits";
+        return std::nullopt;
+    }
     switch (spelling) {
     case Spelling::kHex:
         return digits;
@@ -130,20 +135,38 @@ bool IsUtf8(std::string_view text)
     return true;
 }
 
-std::string Printable(std::string_view text, size_t longest)
+std::string Escaped(std::string_view text)
 {
     std::string shown;
-    for (size_t i = 0; i < text.size() && i < longest; i++) {
-        unsigned char c = text[i];
-        if (c < 0x20 || c == 0x7F) {
-            char escaped[5];
-            snprintf(escaped, sizeof(escaped), "\\x%02x", c);
-            shown += escaped;
-        } else {
-            shown += static_cast<char>(c);
+    size_t i = 0;
+    while (i < text.size()) {
+        unsigned char lead = text[i];
+        // A whole UTF-8 character is kept, unless it is a C1 control.
+        size_t length = 0;
+        if (lead >= 0x20 && lead < 0x7f) {
+            length = 1;
+        } else if (lead >= 0xc2 && lead <= 0xf4) {
+            size_t expected = lead >= 0xf0 ? 4 : lead >= 0xe0 ? 3 : 2;
+            bool c1 = lead == 0xc2 && i + 1 < text.size() && (unsigned char)text[i + 1] < 0xa0;
+            if (i + expected <= text.size() && IsUtf8(text.substr(i, expected)) && !c1)
+                length = expected;
         }
+        if (length > 0) {
+            shown.append(text.substr(i, length));
+            i += length;
+            continue;
+        }
+        char escaped[5];
+        snprintf(escaped, sizeof(escaped), "\\x%02x", lead);
+        shown += escaped;
+        i++;
     }
-    if (text.size() > longest)
-        shown += "…";
     return shown;
+}
+
+std::string Printable(std::string_view text, size_t longest)
+{
+    if (text.size() <= longest)
+        return Escaped(text);
+    return Escaped(text.substr(0, longest)) + "…";
 }

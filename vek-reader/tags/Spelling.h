@@ -30,8 +30,11 @@ std::optional<std::string> SpellTag(const TagRead& read, Spelling spelling, std:
 
 bool IsUtf8(std::string_view text);
 
-// text as it may be shown in a message to a terminal: control bytes as
-// \xNN, cut after longest bytes with "…".
+// text as it may be shown on a line of a log, as the client shows a sender's
+// text: control bytes (C0, DEL, C1) and bytes that are no UTF-8 as \xNN.
+std::string Escaped(std::string_view text);
+
+// Escaped, cut after longest bytes with "…".
 std::string Printable(std::string_view text, size_t longest = 40);
 
 #endif
