@@ -20,7 +20,7 @@ TEST(AttendanceThreads, ReadsFromManyThreadsAreRecordedWhole)
     Attendance attendance(app.Path(), record);
 
     constexpr int kThreads = 4;
-    constexpr int kReads = 200;
+    constexpr int kReads = 100;
     std::vector<std::thread> readers;
     for (int t = 0; t < kThreads; t++) {
         readers.emplace_back([&, t] {
