@@ -831,6 +831,7 @@ std::string Usage()
             "lines, the keys named as the settings above without \"--\", and one [reader]\n"
             "section per reader with \"type = stdin|lines|serial|wedge|pcsc|mqtt\" and that\n"
             "reader's settings. Readers on the command line take the place of the file's.\n"
+            "SIGHUP reads the file again and restarts the readers whose settings changed.\n"
             "\n"
             "Exit status: 0 when every read was delivered; 1 for bad settings or a reader\n"
             "that cannot be used at the start; 2 when reads were dropped, never delivered,\n"

@@ -266,6 +266,9 @@ TEST(ReaderProgram, HelpAndErrorsEndTheProgram)
     std::string out, err;
     ASSERT_EQ(Process::Run(program, {"--help"}, 20000, &out, &err), 0);
     EXPECT_EQ(out.rfind("Usage: vek-reader", 0), 0u) << out;
+    EXPECT_NE(out.find("\n  --min-digits N "), std::string::npos) << out;
+    EXPECT_NE(out.find("\nExit status: 0 when every read was delivered; 1 "), std::string::npos)
+        << out;
     EXPECT_EQ(err, "");
     // The version of the program's resources.
     ASSERT_EQ(Process::Run(program, {"--version"}, 20000, &out, &err), 0);

@@ -53,7 +53,7 @@ public:
     }
 
     // While it lives, Raise calls function too; called at once when the
-    // signal is raised already.
+    // signal is raised already. One hook at a time: the wait of one thread.
     class Hook
     {
     public:
