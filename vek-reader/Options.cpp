@@ -372,6 +372,19 @@ const Option kOptions[] = {
      "after it was away this long, or about twice the reader's\n"
      "repeat interval when that is longer (500; 0: every repeat\n"
      "is a read)"},
+    {"app", Scope::kService, "DIR",
+     [](Target& t, const std::string& v, std::string*) {
+         t.service->app = v;
+         return true;
+     },
+     "the client's application folder, whose avatar list names\n"
+     "each read (the folder of vek-reader)"},
+    {"record", Scope::kService, "FILE",
+     [](Target& t, const std::string& v, std::string*) {
+         t.service->record = v;
+         return true;
+     },
+     "append each read to FILE as a CSV line (time, reader, tag, name)"},
 
     {"config", Scope::kCommandLine, "FILE",
      [](Target& t, const std::string& v, std::string*) {

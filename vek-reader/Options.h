@@ -48,6 +48,11 @@ struct ServiceOptions {
     TimeStamp time = TimeStamp::kClock;
     Spelling spelling = Spelling::kHex;
     std::chrono::milliseconds hold{500};
+    // The client's application folder, whose avatar list names the reads;
+    // empty: the folder of this program.
+    std::string app;
+    // Each read is appended to it as a CSV line; empty: none.
+    std::string record;
     std::vector<ReaderOptions> readers;
 };
 

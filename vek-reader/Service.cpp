@@ -7,6 +7,8 @@
 #include "sources/WedgeSource.h"
 #include "tags/Spelling.h"
 
+#include "ReaderRequests.h"
+
 #include <Message.h>
 
 #include <algorithm>
@@ -100,7 +102,7 @@ bool MakeReaders(const ServiceOptions& options, Readers* readers, std::string* e
 ReaderService::ReaderService(const ServiceOptions& options, Readers readers,
                              std::vector<std::string> commandLine)
     : BApplication(kSignature), fCommandLine(std::move(commandLine)), fOptions(options),
-      fReaders(std::move(readers)), fHold(options.hold)
+      fReaders(std::move(readers)), fHold(options.hold), fAttendance(options.app, options.record)
 {
     sigset_t hangUp = HangUp();
     fHangUps = signalfd(-1, &hangUp, SFD_CLOEXEC | SFD_NONBLOCK);
@@ -168,6 +170,10 @@ void ReaderService::MessageReceived(BMessage* message)
         break;
     case kReload:
         Reload();
+        break;
+    case kScanRequest:
+    case kRecentRequest:
+        fAttendance.Request(message);
         break;
     default:
         BApplication::MessageReceived(message);
@@ -251,6 +257,7 @@ void ReaderService::Reload()
         fOptions = options;
         fHold.SetHold(options.hold);
     }
+    fAttendance.Follow(options.app, options.record);
     gone.clear();
     fDelivery->SetTarget(options.target);
     for (std::unique_ptr<Reader>& reader : fReaders) {
@@ -337,12 +344,14 @@ void ReaderService::Read(const TagRead& read)
     if (localtime_r(&now, &local) != nullptr)
         strftime(when, sizeof(when), "%Y-%m-%d %H:%M:%S", &local);
     // Names and texts from the settings are shown escaped, so that none
-    // forges a line of the log.
+    // forges a line of the log; so is the name from the list, at the end
+    // of the line so that the log is an attendance record.
+    std::string name = Escaped(fAttendance.Read(now, read.reader, out.tag));
     if (out.message.empty())
-        printf("%s %s %s\n", when, Escaped(read.reader).c_str(), out.tag.c_str());
+        printf("%s %s %s %s\n", when, Escaped(read.reader).c_str(), out.tag.c_str(), name.c_str());
     else
-        printf("%s %s %s \"%s\"\n", when, Escaped(read.reader).c_str(), out.tag.c_str(),
-               Escaped(out.message).c_str());
+        printf("%s %s %s \"%s\" %s\n", when, Escaped(read.reader).c_str(), out.tag.c_str(),
+               Escaped(out.message).c_str(), name.c_str());
 
     if (read.local) {
         for (const std::unique_ptr<Reader>& reader : fReaders) {

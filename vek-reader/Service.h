@@ -7,6 +7,7 @@
 // again and restarts the readers whose settings changed.
 
 #include "Options.h"
+#include "outputs/Attendance.h"
 #include "outputs/Delivery.h"
 #include "sources/MqttSource.h"
 #include "sources/TagSource.h"
@@ -110,6 +111,8 @@ private:
     int32 fCounter = 0;
     std::map<std::string, SkipReport> fSkips;
     std::set<std::string> fEverLost;
+
+    Attendance fAttendance;
 
     int fHangUps = -1;
     StopSignal fStopHangUps;

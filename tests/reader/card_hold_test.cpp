@@ -89,7 +89,7 @@ TEST(CardHold, AHeldCardIsOneReadOnReadersOfEveryPace)
     ASSERT_FALSE(failed);
 
     for (int pace : paces) {
-        std::string read = " r" + std::to_string(pace) + " " + kCard + "\n";
+        std::string read = " r" + std::to_string(pace) + " " + kCard + " ";
         EXPECT_TRUE(WaitUntil([&] { return CountOf(service.Stdout(), read) >= 2; }, seconds(5)))
             << pace << " ms:\n"
             << service.Stdout() << service.Stderr();
@@ -114,7 +114,7 @@ TEST(CardHold, ACardPublishedAgainWhileHeldIsOneRead)
     bool subscribed = false;
     for (int i = 0; i < 100 && !subscribed; i++) {
         ASSERT_TRUE(reader.Publish("readers/door", "F00D"));
-        subscribed = WaitUntil([&] { return CountOf(service.Stdout(), " net F00D\n") > 0; },
+        subscribed = WaitUntil([&] { return CountOf(service.Stdout(), " net F00D ") > 0; },
                                milliseconds(200));
     }
     ASSERT_TRUE(subscribed) << service.Stderr();
@@ -123,7 +123,7 @@ TEST(CardHold, ACardPublishedAgainWhileHeldIsOneRead)
         ASSERT_TRUE(reader.Publish("readers/door", kCard));
     std::this_thread::sleep_for(seconds(2));
     ASSERT_TRUE(reader.Publish("readers/door", kCard));
-    std::string read = std::string(" net ") + kCard + "\n";
+    std::string read = std::string(" net ") + kCard + " ";
     EXPECT_TRUE(WaitUntil([&] { return CountOf(service.Stdout(), read) >= 2; }, seconds(20)));
     std::this_thread::sleep_for(milliseconds(300));
     EXPECT_EQ(CountOf(service.Stdout(), read), 2u) << service.Stdout();

@@ -79,7 +79,7 @@ TEST(ReaderMessages, TextFromTheSettingsIsEscaped)
     ASSERT_TRUE(service.Wait(20000));
     std::string out = service.Stdout();
     EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 1) << out;
-    EXPECT_NE(out.find(" door\\x0a2026-01-01 00:00:00 fake 0455AA12 04A1B2C3 \"hi\\x1b[2J\"\n"),
+    EXPECT_NE(out.find(" door\\x0a2026-01-01 00:00:00 fake 0455AA12 04A1B2C3 \"hi\\x1b[2J\" "),
               std::string::npos)
         << out;
     EXPECT_NE(service.Stderr().find("vek-reader: door\\x0a2026-01-01 00:00:00 fake 0455AA12: "
