@@ -10,50 +10,28 @@
 #include <sstream>
 #include <utility>
 
-const char kUsage[] =
-    "Usage: vek-reader [SETTING…] [READER [READER SETTING…]]…\n"
-    "Reads RFID tags from one or more readers and sends one 'RFID' message per read\n"
-    "to the running client (application/VEK_BeOS).\n"
-    "\n"
-    "Readers (each may be given more than once):\n"
-    "  --stdin              tags from standard input, one a line\n"
-    "  --lines PATH         tags from a file or a named pipe, one a line\n"
-    "  --serial PATH        an EM4100 reader on a serial port (/dev/ttyUSB0)\n"
-    "  --wedge DEVICE       a keyboard-wedge reader: an event device path, text of its\n"
-    "                       name, or VENDOR:PRODUCT among /dev/input/by-id/*-event-kbd\n"
-    "  --pcsc               PC/SC readers through pcscd\n"
-    "  --mqtt HOST[:PORT]   an MQTT broker: reads others publish, and/or publishing ours\n"
-    "Settings of the reader given last:\n"
-    "  --name NAME          the reader's name in the log\n"
-    "  --message TEXT       send TEXT as the message text (_fMes) with each read\n"
-    "  --baud N             serial: the speed (9600)\n"
-    "  --format 8N1         serial: data bits, parity (N, E, O) and stop bits\n"
-    "  --no-grab            wedge: let the typed digits reach the focused application\n"
-    "  --match TEXT         pcsc: only readers whose name contains TEXT\n"
-    "  --topic TOPIC        mqtt: subscribe to TOPIC (wildcards allowed)\n"
-    "  --field PATH         mqtt: where the tag is in a JSON payload (data.uid)\n"
-    "  --publish TOPIC      mqtt: publish every read of this machine's readers to TOPIC\n"
-    "  --username U, --password P   mqtt: the broker's login\n"
-    "Settings of the service:\n"
-    "  --target SIGNATURE   where the reads go (application/VEK_BeOS)\n"
-    "  --spelling hex|decimal|reversed   the tag as sent (hex: 04A1B2; decimal: the\n"
-    "                       low 32 bits in ten digits; reversed: the bytes reversed)\n"
-    "  --time clock|epoch|counter   _time: HHMMSS of the local time, seconds since the\n"
-    "                       epoch, or a count of reads (clock)\n"
-    "  --hold MS            a card held on a serial reader is read again only after it\n"
-    "                       was away this long (500)\n"
-    "  --config FILE        read the settings from FILE\n"
-    "  --no-config          read no configuration file\n"
-    "  --help               show this and end\n"
-    "\n"
-    "Without --config, settings are read from vek-reader/vek-reader.conf in the user's\n"
-    "settings folder ($XDG_CONFIG_HOME, ~/.config) when it exists: \"key = value\" lines,\n"
-    "the keys named as the options above without \"--\", and one [reader] section per\n"
-    "reader with \"type = stdin|lines|serial|wedge|pcsc|mqtt\" and that reader's settings\n"
-    "(path, device, broker …). Readers on the command line take the place of the file's.\n";
-
 namespace
 {
+
+// ---------------------------------------------------------------------------
+// What the options' setters work with.
+
+// What the command line says about the run itself.
+struct CommandLine {
+    std::string config;
+    bool noConfig = false;
+    // kHelp or kVersion end the parse at once.
+    ParseResult result = ParseResult::kRun;
+};
+
+// What an option sets: the service, the reader given last, or the run.
+struct Target {
+    ServiceOptions* service = nullptr;
+    ReaderOptions* reader = nullptr;
+    CommandLine* commandLine = nullptr;
+};
+
+using Setter = bool (*)(Target& target, const std::string& value, std::string* why);
 
 const char* KindName(ReaderKind kind)
 {
@@ -94,15 +72,19 @@ bool ParseInt(const std::string& text, long lowest, long highest, long* value)
     return true;
 }
 
-// value as a whole number from lowest to highest; otherwise why says that
+// text as a whole number from lowest to highest; otherwise why says that
 // the key's value is not what.
-bool SetNumber(const std::string& key, const std::string& text, long lowest, long highest,
-               const char* what, long* value, std::string* why)
+template <typename Number>
+bool SetNumber(const char* key, const std::string& text, long lowest, long highest,
+               const char* what, Number* value, std::string* why)
 {
-    if (ParseInt(text, lowest, highest, value))
-        return true;
-    *why = key + " \"" + text + "\" is not " + what;
-    return false;
+    long parsed;
+    if (!ParseInt(text, lowest, highest, &parsed)) {
+        *why = std::string(key) + " \"" + text + "\" is not " + what;
+        return false;
+    }
+    *value = Number(parsed);
+    return true;
 }
 
 template <typename Value> struct Choice {
@@ -112,7 +94,7 @@ template <typename Value> struct Choice {
 
 // value as the choice that text names; otherwise why lists the choices.
 template <typename Value, size_t N>
-bool Choose(const std::string& key, const std::string& text, const Choice<Value> (&choices)[N],
+bool Choose(const char* key, const std::string& text, const Choice<Value> (&choices)[N],
             Value* value, std::string* why)
 {
     std::string names;
@@ -123,88 +105,17 @@ bool Choose(const std::string& key, const std::string& text, const Choice<Value>
         }
         names += std::string(i == 0 ? "" : i + 1 < N ? ", " : " or ") + choices[i].name;
     }
-    *why = key + " \"" + text + "\" is not " + names;
+    *why = std::string(key) + " \"" + text + "\" is not " + names;
     return false;
 }
 
-// The options that name a reader, and the setting that their value gives it
-// (none: the option takes no value).
-struct ReaderOption {
-    const char* option;
-    const char* setting;
-};
-
-const ReaderOption kReaderOptions[] = {
-    {"stdin", nullptr}, {"pcsc", nullptr},   {"lines", "path"},
-    {"serial", "path"}, {"wedge", "device"}, {"mqtt", "broker"},
-};
-
-const ReaderOption* FindReaderOption(const std::string& key)
+bool SetTarget(ServiceOptions* options, const std::string& value, std::string* why)
 {
-    for (const ReaderOption& option : kReaderOptions) {
-        if (key == option.option)
-            return &option;
-    }
-    return nullptr;
-}
-
-bool ParseBool(const std::string& text, bool* value)
-{
-    if (text == "yes" || text == "true" || text == "on" || text == "1") {
-        *value = true;
-    } else if (text == "no" || text == "false" || text == "off" || text == "0") {
-        *value = false;
-    } else {
+    if (value.compare(0, 12, "application/") != 0 || value.size() == 12) {
+        *why = "target \"" + value + "\" is not an application signature";
         return false;
     }
-    return true;
-}
-
-bool IsGlobalKey(const std::string& key)
-{
-    return key == "target" || key == "time" || key == "spelling" || key == "hold";
-}
-
-bool IsReaderKey(const std::string& key)
-{
-    for (const char* known :
-         {"name", "message", "path", "baud", "format", "device", "grab", "match", "broker", "host",
-          "port", "topic", "field", "publish", "username", "password"}) {
-        if (key == known)
-            return true;
-    }
-    return false;
-}
-
-bool SetGlobal(ServiceOptions* options, const std::string& key, const std::string& value,
-               std::string* why)
-{
-    if (key == "target") {
-        if (value.compare(0, 12, "application/") != 0 || value.size() == 12) {
-            *why = "target \"" + value + "\" is not an application signature";
-            return false;
-        }
-        options->target = value;
-    } else if (key == "time") {
-        static const Choice<TimeStamp> kTimes[] = {
-            {"clock", TimeStamp::kClock},
-            {"epoch", TimeStamp::kEpoch},
-            {"counter", TimeStamp::kCounter},
-        };
-        return Choose(key, value, kTimes, &options->time, why);
-    } else if (key == "spelling") {
-        static const Choice<Spelling> kSpellings[] = {
-            {"hex", Spelling::kHex},
-            {"decimal", Spelling::kDecimal},
-            {"reversed", Spelling::kReversed},
-        };
-        return Choose(key, value, kSpellings, &options->spelling, why);
-    } else if (key == "hold") {
-        long ms;
-        if (!SetNumber(key, value, 0, 60000, "a time in milliseconds (0 to 60000)", &ms, why))
-            return false;
-        options->hold = std::chrono::milliseconds(ms);
-    }
+    options->target = value;
     return true;
 }
 
@@ -247,118 +158,355 @@ bool SetBroker(MqttSettings* mqtt, const std::string& value, std::string* why)
     return true;
 }
 
-bool SetFormat(SerialSettings* serial, const std::string& value)
+bool SetFormat(SerialSettings* serial, const std::string& value, std::string* why)
 {
     if (value.size() != 3 || value[0] < '5' || value[0] > '8' ||
         strchr("NEO", toupper((unsigned char)value[1])) == nullptr ||
-        (value[2] != '1' && value[2] != '2'))
+        (value[2] != '1' && value[2] != '2')) {
+        *why = "format \"" + value +
+               "\" is not like 8N1 (data bits 5-8, parity N, E or O, stop bits 1 or 2)";
         return false;
+    }
     serial->dataBits = value[0] - '0';
     serial->parity = toupper((unsigned char)value[1]);
     serial->stopBits = value[2] - '0';
     return true;
 }
 
-bool SetReader(ReaderOptions* reader, const std::string& key, const std::string& value,
-               std::string* why)
+bool SetGrab(WedgeSettings* wedge, const std::string& value, std::string* why)
 {
-    auto notFor = [&] {
-        *why = "\"" + key + "\" is not a setting of a " + KindName(reader->kind) + " reader";
+    if (value == "yes" || value == "true" || value == "on" || value == "1") {
+        wedge->grab = true;
+    } else if (value == "no" || value == "false" || value == "off" || value == "0") {
+        wedge->grab = false;
+    } else {
+        *why = "grab \"" + value + "\" is not yes or no";
         return false;
-    };
-    if (key == "name") {
-        if (value.empty()) {
-            *why = "empty reader name";
-            return false;
-        }
-        reader->name = value;
-        return true;
     }
-    if (key == "message") {
-        reader->message = value;
-        return true;
-    }
-    switch (reader->kind) {
-    case ReaderKind::kLines:
-        if (key != "path")
-            return notFor();
-        reader->lines.path = value;
-        return true;
-    case ReaderKind::kSerial:
-        if (key == "path") {
-            reader->serial.path = value;
-        } else if (key == "baud") {
-            long baud;
-            if (!SetNumber(key, value, 50, 4000000, "a serial speed", &baud, why))
-                return false;
-            reader->serial.baud = baud;
-        } else if (key == "format") {
-            if (!SetFormat(&reader->serial, value)) {
-                *why = "format \"" + value +
-                       "\" is not like 8N1 (data bits 5-8, parity N, E "
-                       "or O, stop bits 1 or 2)";
-                return false;
-            }
-        } else {
-            return notFor();
-        }
-        return true;
-    case ReaderKind::kWedge:
-        if (key == "device") {
-            reader->wedge.device = value;
-        } else if (key == "grab") {
-            if (!ParseBool(value, &reader->wedge.grab)) {
-                *why = "grab \"" + value + "\" is not yes or no";
-                return false;
-            }
-        } else {
-            return notFor();
-        }
-        return true;
-    case ReaderKind::kPcsc:
-        if (key != "match")
-            return notFor();
-        reader->pcsc.match = value;
-        return true;
-    case ReaderKind::kMqtt:
-        if (key == "broker") {
-            return SetBroker(&reader->mqtt, value, why);
-        } else if (key == "host") {
-            reader->mqtt.host = value;
-        } else if (key == "port") {
-            long port;
-            if (!SetNumber(key, value, 1, 65535, "a port number (1 to 65535)", &port, why))
-                return false;
-            reader->mqtt.port = port;
-        } else if (key == "topic") {
-            reader->mqtt.topic = value;
-        } else if (key == "field") {
-            reader->mqtt.field = value;
-        } else if (key == "publish") {
-            reader->mqtt.publishTopic = value;
-        } else if (key == "username") {
-            reader->mqtt.username = value;
-        } else if (key == "password") {
-            reader->mqtt.password = value;
-        } else {
-            return notFor();
-        }
-        return true;
-    }
-    return notFor();
+    return true;
 }
 
-bool KindOf(const std::string& type, ReaderOptions* reader, std::string* why)
+// ---------------------------------------------------------------------------
+// The options.
+
+enum class Scope {
+    // Names a reader (--serial PATH); in the file: "type = serial" begins its
+    // [reader] section.
+    kReader,
+    // A setting of the reader given last; in the file: in its [reader] section.
+    kReaderSetting,
+    // A setting of the service; in the file: before the first [reader].
+    kService,
+    // The command line only: how to run (--config, --help …).
+    kCommandLine,
+};
+
+constexpr unsigned Of(ReaderKind kind)
 {
-    static const Choice<ReaderKind> kKinds[] = {
-        {"stdin", ReaderKind::kLines},   {"lines", ReaderKind::kLines},
-        {"serial", ReaderKind::kSerial}, {"wedge", ReaderKind::kWedge},
-        {"pcsc", ReaderKind::kPcsc},     {"mqtt", ReaderKind::kMqtt},
-    };
-    if (!Choose("type", type, kKinds, &reader->kind, why))
+    return 1u << unsigned(kind);
+}
+
+constexpr unsigned kEveryKind = ~0u;
+
+struct Option {
+    const char* name;
+    Scope scope;
+    // The value's name in --help; nullptr: the option takes no value (and is
+    // no key of the file, where every key has one).
+    const char* value;
+    Setter set;
+    // One line, or more parted by '\n'.
+    const char* help;
+    // kReaderSetting: the kinds of reader it belongs to.
+    unsigned kinds = kEveryKind;
+    // kReader: the kind of reader it names.
+    ReaderKind kind = ReaderKind::kLines;
+};
+
+// Every option. The readers come in the order that --help and the file's
+// "type" list them.
+const Option kOptions[] = {
+    {"stdin", Scope::kReader, nullptr,
+     [](Target&, const std::string&, std::string*) { return true; },
+     "tags from standard input, one a line", kEveryKind, ReaderKind::kLines},
+    {"lines", Scope::kReader, "PATH",
+     [](Target& t, const std::string& v, std::string*) {
+         t.reader->lines.path = v;
+         return true;
+     },
+     "tags from a file or a named pipe, one a line", kEveryKind, ReaderKind::kLines},
+    {"serial", Scope::kReader, "PATH",
+     [](Target& t, const std::string& v, std::string*) {
+         t.reader->serial.path = v;
+         return true;
+     },
+     "an EM4100 reader on a serial port (/dev/ttyUSB0)", kEveryKind, ReaderKind::kSerial},
+    {"wedge", Scope::kReader, "DEVICE",
+     [](Target& t, const std::string& v, std::string*) {
+         t.reader->wedge.device = v;
+         return true;
+     },
+     "a keyboard-wedge reader: an event device path, text of its\n"
+     "name, or VENDOR:PRODUCT among /dev/input/by-id/*-event-kbd",
+     kEveryKind, ReaderKind::kWedge},
+    {"pcsc", Scope::kReader, nullptr,
+     [](Target&, const std::string&, std::string*) { return true; }, "PC/SC readers through pcscd",
+     kEveryKind, ReaderKind::kPcsc},
+    {"mqtt", Scope::kReader, "HOST[:PORT]",
+     [](Target& t, const std::string& v, std::string* why) {
+         return SetBroker(&t.reader->mqtt, v, why);
+     },
+     "an MQTT broker: reads others publish, and/or publishing ours", kEveryKind, ReaderKind::kMqtt},
+
+    {"name", Scope::kReaderSetting, "NAME",
+     [](Target& t, const std::string& v, std::string* why) {
+         if (v.empty()) {
+             *why = "empty reader name";
+             return false;
+         }
+         t.reader->name = v;
+         return true;
+     },
+     "the reader's name in the log"},
+    {"message", Scope::kReaderSetting, "TEXT",
+     [](Target& t, const std::string& v, std::string*) {
+         t.reader->message = v;
+         return true;
+     },
+     "send TEXT as the message text (_fMes) with each read"},
+    {"path", Scope::kReaderSetting, "PATH",
+     [](Target& t, const std::string& v, std::string*) {
+         (t.reader->kind == ReaderKind::kLines ? t.reader->lines.path : t.reader->serial.path) = v;
+         return true;
+     },
+     "lines, serial: the file, pipe or port", Of(ReaderKind::kLines) | Of(ReaderKind::kSerial)},
+    {"baud", Scope::kReaderSetting, "N",
+     [](Target& t, const std::string& v, std::string* why) {
+         return SetNumber("baud", v, 50, 4000000, "a serial speed", &t.reader->serial.baud, why);
+     },
+     "serial: the speed (9600)", Of(ReaderKind::kSerial)},
+    {"format", Scope::kReaderSetting, "8N1",
+     [](Target& t, const std::string& v, std::string* why) {
+         return SetFormat(&t.reader->serial, v, why);
+     },
+     "serial: data bits, parity (N, E, O) and stop bits", Of(ReaderKind::kSerial)},
+    {"device", Scope::kReaderSetting, "DEVICE",
+     [](Target& t, const std::string& v, std::string*) {
+         t.reader->wedge.device = v;
+         return true;
+     },
+     "wedge: the device, as --wedge names it", Of(ReaderKind::kWedge)},
+    {"grab", Scope::kReaderSetting, "yes|no",
+     [](Target& t, const std::string& v, std::string* why) {
+         return SetGrab(&t.reader->wedge, v, why);
+     },
+     "wedge: keep the digits from the focused application (yes)", Of(ReaderKind::kWedge)},
+    {"no-grab", Scope::kReaderSetting, nullptr,
+     [](Target& t, const std::string&, std::string*) {
+         t.reader->wedge.grab = false;
+         return true;
+     },
+     "wedge: let the typed digits reach the focused application", Of(ReaderKind::kWedge)},
+    {"match", Scope::kReaderSetting, "TEXT",
+     [](Target& t, const std::string& v, std::string*) {
+         t.reader->pcsc.match = v;
+         return true;
+     },
+     "pcsc: only readers whose name contains TEXT", Of(ReaderKind::kPcsc)},
+    {"broker", Scope::kReaderSetting, "HOST[:PORT]",
+     [](Target& t, const std::string& v, std::string* why) {
+         return SetBroker(&t.reader->mqtt, v, why);
+     },
+     "mqtt: the broker, as --mqtt names it", Of(ReaderKind::kMqtt)},
+    {"host", Scope::kReaderSetting, "HOST",
+     [](Target& t, const std::string& v, std::string*) {
+         t.reader->mqtt.host = v;
+         return true;
+     },
+     "mqtt: the broker's host", Of(ReaderKind::kMqtt)},
+    {"port", Scope::kReaderSetting, "N",
+     [](Target& t, const std::string& v, std::string* why) {
+         return SetNumber("port", v, 1, 65535, "a port number (1 to 65535)", &t.reader->mqtt.port,
+                          why);
+     },
+     "mqtt: the broker's port (1883)", Of(ReaderKind::kMqtt)},
+    {"topic", Scope::kReaderSetting, "TOPIC",
+     [](Target& t, const std::string& v, std::string*) {
+         t.reader->mqtt.topic = v;
+         return true;
+     },
+     "mqtt: subscribe to TOPIC (wildcards allowed)", Of(ReaderKind::kMqtt)},
+    {"field", Scope::kReaderSetting, "PATH",
+     [](Target& t, const std::string& v, std::string*) {
+         t.reader->mqtt.field = v;
+         return true;
+     },
+     "mqtt: where the tag is in a JSON payload (data.uid)", Of(ReaderKind::kMqtt)},
+    {"publish", Scope::kReaderSetting, "TOPIC",
+     [](Target& t, const std::string& v, std::string*) {
+         t.reader->mqtt.publishTopic = v;
+         return true;
+     },
+     "mqtt: publish every read of this machine's readers to TOPIC", Of(ReaderKind::kMqtt)},
+    {"username", Scope::kReaderSetting, "U",
+     [](Target& t, const std::string& v, std::string*) {
+         t.reader->mqtt.username = v;
+         return true;
+     },
+     "mqtt: the name to log in to the broker with", Of(ReaderKind::kMqtt)},
+    {"password", Scope::kReaderSetting, "P",
+     [](Target& t, const std::string& v, std::string*) {
+         t.reader->mqtt.password = v;
+         return true;
+     },
+     "mqtt: the password to log in to the broker with", Of(ReaderKind::kMqtt)},
+
+    {"target", Scope::kService, "SIGNATURE",
+     [](Target& t, const std::string& v, std::string* why) { return SetTarget(t.service, v, why); },
+     "where the reads go (application/VEK_BeOS)"},
+    {"spelling", Scope::kService, "hex|decimal|reversed",
+     [](Target& t, const std::string& v, std::string* why) {
+         static const Choice<Spelling> kSpellings[] = {
+             {"hex", Spelling::kHex},
+             {"decimal", Spelling::kDecimal},
+             {"reversed", Spelling::kReversed},
+         };
+         return Choose("spelling", v, kSpellings, &t.service->spelling, why);
+     },
+     "the tag as sent (hex: 04A1B2; decimal: the low 32 bits\n"
+     "in ten digits; reversed: the bytes reversed)"},
+    {"time", Scope::kService, "clock|epoch|counter",
+     [](Target& t, const std::string& v, std::string* why) {
+         static const Choice<TimeStamp> kTimes[] = {
+             {"clock", TimeStamp::kClock},
+             {"epoch", TimeStamp::kEpoch},
+             {"counter", TimeStamp::kCounter},
+         };
+         return Choose("time", v, kTimes, &t.service->time, why);
+     },
+     "_time: HHMMSS of the local time, seconds since the epoch,\n"
+     "or a count of reads (clock)"},
+    {"hold", Scope::kService, "MS",
+     [](Target& t, const std::string& v, std::string* why) {
+         long ms;
+         if (!SetNumber("hold", v, 0, 60000, "a time in milliseconds (0 to 60000)", &ms, why))
+             return false;
+         t.service->hold = std::chrono::milliseconds(ms);
+         return true;
+     },
+     "a card held on a serial reader is read again only after it\n"
+     "was away this long (500)"},
+    {"app", Scope::kService, "DIR",
+     [](Target& t, const std::string& v, std::string*) {
+         t.service->app = v;
+         return true;
+     },
+     "the client's application folder, whose avatar list names\n"
+     "each read (the folder of vek-reader)"},
+    {"record", Scope::kService, "FILE",
+     [](Target& t, const std::string& v, std::string*) {
+         t.service->record = v;
+         return true;
+     },
+     "append each read to FILE as a CSV line (time, reader, tag, name)"},
+
+    {"config", Scope::kCommandLine, "FILE",
+     [](Target& t, const std::string& v, std::string*) {
+         t.commandLine->config = v;
+         return true;
+     },
+     "read the settings from FILE"},
+    {"no-config", Scope::kCommandLine, nullptr,
+     [](Target& t, const std::string&, std::string*) {
+         t.commandLine->noConfig = true;
+         return true;
+     },
+     "read no configuration file"},
+    {"help", Scope::kCommandLine, nullptr,
+     [](Target& t, const std::string&, std::string*) {
+         t.commandLine->result = ParseResult::kHelp;
+         return true;
+     },
+     "show this and end"},
+    {"version", Scope::kCommandLine, nullptr,
+     [](Target& t, const std::string&, std::string*) {
+         t.commandLine->result = ParseResult::kVersion;
+         return true;
+     },
+     "show the version and end"},
+};
+
+const Option* FindOption(const std::string& name)
+{
+    for (const Option& option : kOptions) {
+        if (name == option.name)
+            return &option;
+    }
+    return nullptr;
+}
+
+// A key that the file may hold at the top or in a [reader] section.
+const Option* FindFileKey(const std::string& key)
+{
+    const Option* option = FindOption(key);
+    if (option == nullptr || option->value == nullptr ||
+        (option->scope != Scope::kService && option->scope != Scope::kReaderSetting))
+        return nullptr;
+    return option;
+}
+
+// A new reader of the kind that option names, before its value is set.
+ReaderOptions NewReader(const Option& option)
+{
+    ReaderOptions reader;
+    reader.kind = option.kind;
+    // Of the lines readers, only --stdin reads standard input; the others
+    // name their file.
+    if (strcmp(option.name, "stdin") != 0)
+        reader.lines.path = "";
+    return reader;
+}
+
+// The setting's value for the reader; says when it is no setting of its kind.
+bool SetReader(const Option& option, ReaderOptions* reader, const std::string& value,
+               std::string* why)
+{
+    if ((option.kinds & Of(reader->kind)) == 0) {
+        *why = std::string("\"") + option.name + "\" is not a setting of a " +
+               KindName(reader->kind) + " reader";
         return false;
-    reader->lines.path = type == "stdin" ? "-" : "";
-    return true;
+    }
+    Target target;
+    target.reader = reader;
+    return option.set(target, value, why);
+}
+
+bool SetService(const Option& option, ServiceOptions* service, const std::string& value,
+                std::string* why)
+{
+    Target target;
+    target.service = service;
+    return option.set(target, value, why);
+}
+
+// The reader that "type = TYPE" begins.
+bool ReaderOfType(const std::string& type, ReaderOptions* reader, std::string* why)
+{
+    std::string names;
+    for (const Option& option : kOptions) {
+        if (option.scope != Scope::kReader)
+            continue;
+        if (type == option.name) {
+            *reader = NewReader(option);
+            return true;
+        }
+        names += std::string(names.empty() ? "" : ", ") + option.name;
+    }
+    size_t last = names.rfind(", ");
+    if (last != std::string::npos)
+        names.replace(last, 2, " or ");
+    *why = "type \"" + type + "\" is not " + names;
+    return false;
 }
 
 std::string DefaultName(const ReaderOptions& reader)
@@ -477,15 +625,16 @@ bool ParseConfig(const std::string& text, const std::string& file, ServiceOption
 {
     struct Setting {
         int line;
-        std::string key;
+        const Option* option;
         std::string value;
     };
     struct Section {
         int line;
+        int typeLine = 0;
+        std::string type;
         std::vector<Setting> settings;
     };
     std::vector<Section> sections;
-    bool inSection = false;
 
     std::istringstream lines(text);
     std::string raw;
@@ -502,8 +651,7 @@ bool ParseConfig(const std::string& text, const std::string& file, ServiceOption
         if (line[0] == '[') {
             if (line != "[reader]")
                 return fail("unknown section " + line + " (there is only [reader])");
-            sections.push_back({number, {}});
-            inSection = true;
+            sections.push_back({number, 0, "", {}});
             continue;
         }
         size_t equals = line.find('=');
@@ -513,43 +661,43 @@ bool ParseConfig(const std::string& text, const std::string& file, ServiceOption
         std::string value = Trim(line.substr(equals + 1));
         if (key.empty())
             return fail("a setting without a key");
-        if (inSection) {
-            if (!IsReaderKey(key) && key != "type")
-                return fail(IsGlobalKey(key) ? "\"" + key + "\" belongs before the first [reader]"
-                                             : "unknown setting \"" + key + "\"");
-            sections.back().settings.push_back({number, key, value});
+        const Option* option = FindFileKey(key);
+        if (!sections.empty()) {
+            if (key == "type") {
+                sections.back().type = value;
+                sections.back().typeLine = number;
+            } else if (option == nullptr) {
+                return fail("unknown setting \"" + key + "\"");
+            } else if (option->scope == Scope::kService) {
+                return fail("\"" + key + "\" belongs before the first [reader]");
+            } else {
+                sections.back().settings.push_back({number, option, value});
+            }
             continue;
         }
-        if (!IsGlobalKey(key))
-            return fail(IsReaderKey(key) ? "\"" + key + "\" belongs in a [reader] section"
-                                         : "unknown setting \"" + key + "\"");
+        if (option == nullptr)
+            return fail("unknown setting \"" + key + "\"");
+        if (option->scope != Scope::kService)
+            return fail("\"" + key + "\" belongs in a [reader] section");
         std::string why;
-        if (!SetGlobal(options, key, value, &why))
+        if (!SetService(*option, options, value, &why))
             return fail(why);
     }
 
     for (const Section& section : sections) {
+        auto fail = [&](int line, const std::string& why) {
+            *error = file + ":" + std::to_string(line) + ": " + why;
+            return false;
+        };
+        if (section.typeLine == 0)
+            return fail(section.line, "[reader] without a type");
         ReaderOptions reader;
-        const Setting* type = nullptr;
-        for (const Setting& setting : section.settings) {
-            if (setting.key == "type")
-                type = &setting;
-        }
-        if (type == nullptr) {
-            *error = file + ":" + std::to_string(section.line) + ": [reader] without a type";
-            return false;
-        }
         std::string why;
-        if (!KindOf(type->value, &reader, &why)) {
-            *error = file + ":" + std::to_string(type->line) + ": " + why;
-            return false;
-        }
+        if (!ReaderOfType(section.type, &reader, &why))
+            return fail(section.typeLine, why);
         for (const Setting& setting : section.settings) {
-            std::string why;
-            if (&setting != type && !SetReader(&reader, setting.key, setting.value, &why)) {
-                *error = file + ":" + std::to_string(setting.line) + ": " + why;
-                return false;
-            }
+            if (!SetReader(*setting.option, &reader, setting.value, &why))
+                return fail(setting.line, why);
         }
         options->readers.push_back(reader);
     }
@@ -568,19 +716,19 @@ std::string DefaultConfigPath()
 ParseResult LoadOptions(int argc, const char* const* argv, ServiceOptions* options,
                         std::string* error)
 {
-    std::vector<std::pair<std::string, std::string>> globals;
+    // The service's settings are checked at once but applied over the file's.
+    std::vector<std::pair<const Option*, std::string>> serviceSettings;
     std::vector<ReaderOptions> readers;
-    std::string config;
-    bool noConfig = false;
+    CommandLine commandLine;
 
     for (int i = 1; i < argc; i++) {
         std::string argument = argv[i];
-        if (argument == "--help" || argument == "-h")
-            return ParseResult::kHelp;
         auto fail = [&](const std::string& why) {
             *error = why;
             return ParseResult::kError;
         };
+        if (argument == "-h")
+            return ParseResult::kHelp;
         if (argument.compare(0, 2, "--") != 0 || argument.size() == 2)
             return fail("unexpected argument \"" + argument + "\"; see --help");
         std::string key = argument.substr(2);
@@ -593,67 +741,110 @@ ParseResult LoadOptions(int argc, const char* const* argv, ServiceOptions* optio
             hasValue = true;
         }
 
-        const ReaderOption* readerOption = FindReaderOption(key);
-        bool flag = key == "no-grab" || key == "no-config" ||
-                    (readerOption != nullptr && readerOption->setting == nullptr);
-        if (flag && hasValue)
-            return fail("--" + key + " takes no value");
-        bool known = flag || key == "config" || readerOption != nullptr || IsGlobalKey(key) ||
-                     IsReaderKey(key);
-        if (!known)
+        const Option* option = FindOption(key);
+        if (option == nullptr)
             return fail("unknown option --" + key + "; see --help");
-        if (!flag && !hasValue) {
+        if (option->value == nullptr && hasValue)
+            return fail("--" + key + " takes no value");
+        if (option->value != nullptr && !hasValue) {
             if (i + 1 >= argc)
                 return fail("--" + key + " needs a value");
             value = argv[++i];
         }
 
         std::string why;
-        if (key == "no-config") {
-            noConfig = true;
-        } else if (key == "config") {
-            config = value;
-        } else if (readerOption != nullptr) {
-            ReaderOptions reader;
-            KindOf(key, &reader, &why);
-            if (readerOption->setting != nullptr &&
-                !SetReader(&reader, readerOption->setting, value, &why))
+        Target target;
+        switch (option->scope) {
+        case Scope::kReader:
+            readers.push_back(NewReader(*option));
+            target.reader = &readers.back();
+            if (!option->set(target, value, &why))
                 return fail(why);
-            readers.push_back(reader);
-        } else if (IsGlobalKey(key)) {
-            ServiceOptions probe;
-            if (!SetGlobal(&probe, key, value, &why))
-                return fail(why);
-            globals.emplace_back(key, value);
-        } else {
-            if (key == "no-grab") {
-                key = "grab";
-                value = "no";
-            }
+            break;
+        case Scope::kReaderSetting:
             if (readers.empty())
                 return fail("--" + key +
-                            " sets the reader before it; give the reader first "
-                            "(--serial PATH --" +
+                            " sets the reader before it; give the reader first (--serial PATH --" +
                             key + " …)");
-            if (!SetReader(&readers.back(), key, value, &why))
+            if (!SetReader(*option, &readers.back(), value, &why))
                 return fail(why);
+            break;
+        case Scope::kService: {
+            ServiceOptions probe;
+            if (!SetService(*option, &probe, value, &why))
+                return fail(why);
+            serviceSettings.emplace_back(option, value);
+            break;
+        }
+        case Scope::kCommandLine:
+            target.commandLine = &commandLine;
+            option->set(target, value, &why);
+            if (commandLine.result != ParseResult::kRun)
+                return commandLine.result;
+            break;
         }
     }
 
-    if (!noConfig) {
-        bool given = !config.empty();
-        if (!given)
-            config = DefaultConfigPath();
+    if (!commandLine.noConfig) {
+        bool given = !commandLine.config.empty();
+        std::string config = given ? commandLine.config : DefaultConfigPath();
         if (!config.empty() && !ReadConfigFile(config, options, given, error))
             return ParseResult::kError;
     }
-    for (const auto& [key, value] : globals) {
+    for (const auto& [option, value] : serviceSettings) {
         std::string why;
-        SetGlobal(options, key, value, &why);
+        SetService(*option, options, value, &why);
     }
     if (!readers.empty())
         options->readers = readers;
     if (!Finish(options, error))
         return ParseResult::kError;
     return ParseResult::kRun;
+}
+
+std::string Usage()
+{
+    struct Group {
+        const char* heading;
+        Scope scope;
+    };
+    const Group groups[] = {
+        {"Readers (each may be given more than once):", Scope::kReader},
+        {"Settings of the reader given last (in the file: in its [reader] section):",
+         Scope::kReaderSetting},
+        {"Settings of the service:", Scope::kService},
+        {"Other options:", Scope::kCommandLine},
+    };
+    constexpr size_t kHelpColumn = 23;
+
+    std::string text =
+        "Usage: vek-reader [SETTING…] [READER [READER SETTING…]]…\n"
+        "Reads RFID tags from one or more readers and sends one 'RFID' message per read\n"
+        "to the running client (application/VEK_BeOS).\n";
+    for (const Group& group : groups) {
+        text += std::string("\n") + group.heading + "\n";
+        for (const Option& option : kOptions) {
+            if (option.scope != group.scope)
+                continue;
+            std::string line = std::string("  --") + option.name;
+            if (option.value != nullptr)
+                line += std::string(" ") + option.value;
+            // Help that does not fit beside the option goes below it.
+            line += line.size() + 2 <= kHelpColumn ? std::string(kHelpColumn - line.size(), ' ')
+                                                   : "\n" + std::string(kHelpColumn, ' ');
+            for (const char* help = option.help; *help != '\0'; help++) {
+                line += *help;
+                if (*help == '\n')
+                    line += std::string(kHelpColumn, ' ');
+            }
+            text += line + "\n";
+        }
+    }
+    text += "\n"
+            "Without --config, settings are read from vek-reader/vek-reader.conf in the user's\n"
+            "settings folder ($XDG_CONFIG_HOME, ~/.config) when it exists: \"key = value\"\n"
+            "lines, the keys named as the settings above without \"--\", and one [reader]\n"
+            "section per reader with \"type = stdin|lines|serial|wedge|pcsc|mqtt\" and that\n"
+            "reader's settings. Readers on the command line take the place of the file's.\n";
+    return text;
 }

@@ -2,15 +2,15 @@
 #define VEK_READER_OPTIONS_H
 
 // The service's settings: from the configuration file, then the command line
-// on top. Both name the same settings; the file writes "key = value" where
-// the command line writes "--key value".
+// on top. Both name the same settings, from one table of options (Options.cpp);
+// the file writes "key = value" where the command line writes "--key value".
 
 #include "sources/LineSource.h"
 #include "sources/MqttSource.h"
 #include "sources/PcscSource.h"
 #include "sources/SerialSource.h"
-#include "tags/Spelling.h"
 #include "sources/WedgeSource.h"
+#include "tags/Spelling.h"
 
 #include <chrono>
 #include <string>
@@ -46,10 +46,15 @@ struct ServiceOptions {
     TimeStamp time = TimeStamp::kClock;
     Spelling spelling = Spelling::kHex;
     std::chrono::milliseconds hold{500};
+    // The client's application folder, whose avatar list names the reads;
+    // empty: the folder of this program.
+    std::string app;
+    // Each read is appended to it as a CSV line; empty: none.
+    std::string record;
     std::vector<ReaderOptions> readers;
 };
 
-enum class ParseResult { kRun, kHelp, kError };
+enum class ParseResult { kRun, kHelp, kVersion, kError };
 
 // The configuration file, then the command line (argv[0] is the program).
 // The file is --config FILE, or vek-reader/vek-reader.conf in the user's
@@ -66,6 +71,7 @@ bool ParseConfig(const std::string& text, const std::string& file, ServiceOption
 // settings folder.
 std::string DefaultConfigPath();
 
-extern const char kUsage[];
+// What --help prints: every option of the table with its help line.
+std::string Usage();
 
 #endif

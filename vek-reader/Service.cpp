@@ -6,6 +6,8 @@
 #include "tags/Spelling.h"
 #include "sources/WedgeSource.h"
 
+#include "ReaderRequests.h"
+
 #include <Message.h>
 
 #include <stdio.h>
@@ -65,7 +67,8 @@ bool MakeReaders(const ServiceOptions& options, Readers* readers, std::string* e
 }
 
 ReaderService::ReaderService(const ServiceOptions& options, Readers readers)
-    : BApplication(kSignature), fOptions(options), fReaders(std::move(readers)), fHold(options.hold)
+    : BApplication(kSignature), fOptions(options), fReaders(std::move(readers)),
+      fHold(options.hold), fAttendance(options.app, options.record)
 {
     for (const ReaderOptions& reader : fOptions.readers)
         fMessages[reader.name] = reader.message;
@@ -93,7 +96,7 @@ void ReaderService::ReadyToRun()
 
 void ReaderService::SourceEnded()
 {
-    if (--fRunning == 0 && !fStop)
+    if (--fRunning == 0 && !fStop.IsRaised())
         PostMessage(kReadersEnded);
 }
 
@@ -105,6 +108,10 @@ void ReaderService::MessageReceived(BMessage* message)
         // has waited too long for the client.
         fDelivery->WhenEmpty([this] { PostMessage(B_QUIT_REQUESTED); });
         break;
+    case kScanRequest:
+    case kRecentRequest:
+        fAttendance.Request(message);
+        break;
     default:
         BApplication::MessageReceived(message);
         break;
@@ -113,7 +120,7 @@ void ReaderService::MessageReceived(BMessage* message)
 
 void ReaderService::Stop()
 {
-    fStop = true;
+    fStop.Raise();
     for (std::thread& thread : fThreads)
         thread.join();
     fThreads.clear();
@@ -166,11 +173,13 @@ void ReaderService::Read(const TagRead& read)
     char when[32] = "";
     if (localtime_r(&now, &local) != nullptr)
         strftime(when, sizeof(when), "%Y-%m-%d %H:%M:%S", &local);
+    // The line ends with who it was, so that the log is an attendance record.
+    std::string name = fAttendance.Read(now, read.reader, out.tag);
     if (out.message.empty())
-        printf("%s %s %s\n", when, read.reader.c_str(), out.tag.c_str());
+        printf("%s %s %s %s\n", when, read.reader.c_str(), out.tag.c_str(), name.c_str());
     else
-        printf("%s %s %s \"%s\"\n", when, read.reader.c_str(), out.tag.c_str(),
-               out.message.c_str());
+        printf("%s %s %s \"%s\" %s\n", when, read.reader.c_str(), out.tag.c_str(),
+               out.message.c_str(), name.c_str());
 
     if (read.local) {
         for (std::unique_ptr<MqttPublisher>& publisher : fReaders.publishers)

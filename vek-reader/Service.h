@@ -5,6 +5,7 @@
 // filters what they read, logs each read on standard output, publishes it
 // and hands it to the delivery to the client.
 
+#include "outputs/Attendance.h"
 #include "outputs/Delivery.h"
 #include "tags/HoldFilter.h"
 #include "sources/MqttSource.h"
@@ -77,7 +78,8 @@ private:
     std::map<std::string, SkipReport> fSkips;
 
     std::unique_ptr<Delivery> fDelivery;
-    std::atomic<bool> fStop = false;
+    Attendance fAttendance;
+    StopSignal fStop;
     std::atomic<size_t> fRunning = 0;
     std::vector<std::thread> fThreads;
 };

@@ -19,7 +19,10 @@ int main(int argc, char** argv)
     std::string error;
     switch (LoadOptions(argc, argv, &options, &error)) {
     case ParseResult::kHelp:
-        fputs(kUsage, stdout);
+        fputs(Usage().c_str(), stdout);
+        return 0;
+    case ParseResult::kVersion:
+        puts("vek-reader " VEK_READER_VERSION);
         return 0;
     case ParseResult::kError:
         fprintf(stderr, "vek-reader: %s\n", error.c_str());

@@ -111,11 +111,11 @@ public:
     }
     ~SourceThread() { Stop(); }
 
-    // Sets stop and waits for Run to return; how long that took.
+    // Raises stop and waits for Run to return; how long that took.
     std::chrono::milliseconds Stop()
     {
         auto start = std::chrono::steady_clock::now();
-        fStop = true;
+        fStop.Raise();
         if (fThread.joinable())
             fThread.join();
         return std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -123,7 +123,7 @@ public:
     }
 
 private:
-    std::atomic<bool> fStop = false;
+    StopSignal fStop;
     std::thread fThread;
 };
 

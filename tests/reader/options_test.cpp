@@ -255,6 +255,9 @@ TEST(ReaderProgram, HelpAndErrorsEndTheProgram)
     ASSERT_EQ(Process::Run(program, {"--help"}, 20000, &out, &err), 0);
     EXPECT_EQ(out.rfind("Usage: vek-reader", 0), 0u) << out;
     EXPECT_EQ(err, "");
+    // The version of the program's resources.
+    ASSERT_EQ(Process::Run(program, {"--version"}, 20000, &out, &err), 0);
+    EXPECT_EQ(out, "vek-reader 0.8.0\n");
 
     struct Case {
         std::vector<std::string> arguments;

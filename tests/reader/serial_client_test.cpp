@@ -88,8 +88,8 @@ TEST_F(SerialClientTest, ACardOnTheReaderShowsItsPictureOncePerHold)
     EXPECT_EQ(events, "NOW WE HAVE A CALLBACK MESSENGER :) \n" + ShownFor("0A1B2C3D4E", "alice") +
                           ShownFor("12345678AB", "bob") + ShownFor("0A1B2C3D4E", "alice"));
     std::string out = reader.Stdout();
-    EXPECT_EQ(CountOf(out, " door 0A1B2C3D4E\n"), 2u) << out;
-    EXPECT_EQ(CountOf(out, " door 12345678AB\n"), 1u) << out;
+    EXPECT_EQ(CountOf(out, " door 0A1B2C3D4E "), 2u) << out;
+    EXPECT_EQ(CountOf(out, " door 12345678AB "), 1u) << out;
     EXPECT_EQ(CountOf(out, "\n"), 3u) << out;
     std::string err = reader.Stderr();
     EXPECT_NE(err.find("vek-reader: door: skipped: "), std::string::npos) << err;

@@ -53,8 +53,8 @@ TEST_F(ReaderTest, ReadsReachTheClientWithTheirPicture)
     // One line a read: date, time, reader, tag.
     std::string out = reader.Stdout();
     EXPECT_EQ(CountOf(out, "\n"), 2u) << out;
-    EXPECT_NE(out.find(" stdin 04A1B2C3\n"), std::string::npos) << out;
-    EXPECT_NE(out.find(" stdin 0455AA12\n"), std::string::npos) << out;
+    EXPECT_NE(out.find(" stdin 04A1B2C3 "), std::string::npos) << out;
+    EXPECT_NE(out.find(" stdin 0455AA12 "), std::string::npos) << out;
     Quit(client);
 }
 
@@ -72,7 +72,7 @@ TEST_F(ReaderTest, SpellingAndMessageTextReachTheClient)
         CloseInput();
         ASSERT_TRUE(reader.Wait(20000));
         EXPECT_EQ(reader.ExitCode(), 0) << reader.Stderr();
-        EXPECT_NE(reader.Stdout().find(" stdin 04A1B2C3\n"), std::string::npos);
+        EXPECT_NE(reader.Stdout().find(" stdin 04A1B2C3 "), std::string::npos);
     }
     ASSERT_TRUE(client.WaitForStdout(ShownFor("04A1B2C3", "alice"), 20000)) << client.Stdout();
 

@@ -5,21 +5,19 @@
 // first, so that a quick replug is picked up at once, then growing, so that a
 // reader that stays away costs next to nothing.
 
+#include "sources/StopSignal.h"
+
 #include <algorithm>
-#include <atomic>
 #include <chrono>
-#include <thread>
 
 class BackOff
 {
 public:
-    // Waits the current delay, or less when stop is set meanwhile, and
+    // Waits the current delay, or less when stop is raised meanwhile, and
     // doubles the delay for the next time.
-    void Wait(const std::atomic<bool>& stop)
+    void Wait(const StopSignal& stop)
     {
-        auto end = std::chrono::steady_clock::now() + fDelay;
-        while (!stop && std::chrono::steady_clock::now() < end)
-            std::this_thread::sleep_for(kSlice);
+        stop.WaitFor(fDelay);
         fDelay = std::min(fDelay * 2, kLongest);
     }
 
@@ -28,7 +26,6 @@ public:
 private:
     static constexpr std::chrono::milliseconds kShortest{250};
     static constexpr std::chrono::milliseconds kLongest{8000};
-    static constexpr std::chrono::milliseconds kSlice{50};
 
     std::chrono::milliseconds fDelay = kShortest;
 };

@@ -11,43 +11,43 @@
 #include <errno.h>
 #include <poll.h>
 
-#include <atomic>
+#include <chrono>
 #include <string>
 
-// Waits for input or news on fd, a short poll at a time so that stop is
-// seen soon: poll's revents, 0 once stop is set, or -1 (errno) when it
-// cannot wait. When nothing came for quietPolls polls, the decoder hears that
-// the line fell silent.
+// Waits for input or news on fd, or for stop: poll's revents, 0 once stop is
+// raised, or -1 (errno) when it cannot wait. When nothing came for quiet,
+// the decoder hears that the line fell silent.
 template <typename Decoder>
-int WaitForInput(int fd, int quietPolls, Decoder& decoder, const std::atomic<bool>& stop)
+int WaitForInput(int fd, std::chrono::milliseconds quiet, Decoder& decoder, const StopSignal& stop)
 {
-    constexpr int kPollMs = 100;
-    int quiet = 0;
-    while (!stop) {
-        pollfd wait = {fd, POLLIN, 0};
-        int ready = poll(&wait, 1, kPollMs);
-        if (ready > 0)
-            return wait.revents;
+    int timeout = int(quiet.count());
+    while (!stop.IsRaised()) {
+        pollfd waits[2] = {{fd, POLLIN, 0}, {stop.Fd(), POLLIN, 0}};
+        int ready = poll(waits, 2, timeout);
         if (ready < 0 && errno != EINTR)
             return -1;
-        if (ready == 0 && ++quiet == quietPolls)
+        if (waits[0].revents != 0)
+            return waits[0].revents;
+        if (ready == 0) {
             decoder.Idle();
+            timeout = -1;
+        }
     }
     return 0;
 }
 
 // open(Device&, std::string* why) opens the reader, or says why not;
-// read(Device&) feeds the decoder until stop is set (returns empty) or the
-// reader is gone (returns why), which cuts what the decoder had begun.
-// Returns when stop is set.
+// read(Device&) feeds the decoder until stop is raised (returns empty) or
+// the reader is gone (returns why), which cuts what the decoder had begun.
+// Returns when stop is raised.
 template <typename Device, typename Decoder, typename Open, typename Read>
-void KeepReading(const std::string& reader, TagSink& sink, const std::atomic<bool>& stop,
-                 Decoder& decoder, Open open, Read read)
+void KeepReading(const std::string& reader, TagSink& sink, const StopSignal& stop, Decoder& decoder,
+                 Open open, Read read)
 {
     BackOff backOff;
     bool lost = false;
     std::string why;
-    while (!stop) {
+    while (!stop.IsRaised()) {
         Device device;
         if (open(device, &why)) {
             if (lost)

@@ -14,9 +14,6 @@
 namespace
 {
 
-// poll waits no longer than this, so that Run sees stop soon.
-constexpr int kWaitMs = 100;
-
 std::string Trim(const std::string& text)
 {
     const char* blanks = " \t\r\n";
@@ -125,7 +122,7 @@ int LineSource::Open(std::string* error) const
     return fd;
 }
 
-void LineSource::Run(TagSink& sink, const std::atomic<bool>& stop)
+void LineSource::Run(TagSink& sink, const StopSignal& stop)
 {
     std::string error;
     int fd = Open(&error);
@@ -135,14 +132,14 @@ void LineSource::Run(TagSink& sink, const std::atomic<bool>& stop)
     }
     LineSplitter lines(fSettings.name, sink);
     char buffer[4096];
-    while (!stop) {
-        pollfd wait = {fd, POLLIN, 0};
-        int ready = poll(&wait, 1, kWaitMs);
+    while (!stop.IsRaised()) {
+        pollfd waits[2] = {{fd, POLLIN, 0}, {stop.Fd(), POLLIN, 0}};
+        int ready = poll(waits, 2, -1);
         if (ready < 0 && errno != EINTR) {
             sink.Lost(fSettings.name, strerror(errno));
             break;
         }
-        if (ready <= 0)
+        if (waits[0].revents == 0)
             continue;
         ssize_t count = read(fd, buffer, sizeof(buffer));
         if (count > 0) {

@@ -28,7 +28,7 @@ public:
     status_t Check(std::string* error) override;
     // Returns at the end of standard input or of a file. A named pipe has no
     // end: it waits for the next writer.
-    void Run(TagSink& sink, const std::atomic<bool>& stop) override;
+    void Run(TagSink& sink, const StopSignal& stop) override;
 
 private:
     int Open(std::string* error) const;

@@ -9,6 +9,7 @@
 #include <nlohmann/json.hpp>
 
 #include <errno.h>
+#include <poll.h>
 #include <stdio.h>
 #include <string.h>
 
@@ -23,8 +24,11 @@ namespace
 // Seconds between pings while nothing else is sent, so that a broker that
 // vanished without closing the connection is noticed.
 constexpr int kKeepAlive = 20;
-// mosquitto_loop waits no longer than this, so that stop is seen soon.
-constexpr int kLoopMs = 100;
+// How often the connection's upkeep (pings, their answers) is looked after
+// while nothing happens: well within the keep-alive.
+constexpr int kUpkeepMs = kKeepAlive * 1000 / 4;
+// How long a goodbye to the broker may take.
+constexpr int kGoodbyeMs = 100;
 
 void InitLibrary()
 {
@@ -60,7 +64,9 @@ std::string Describe(int result)
 
 // One client of the broker. Run connects on the calling thread, keeps the
 // connection and reconnects with a back-off when it is lost; callers of
-// Handle on other threads may publish meanwhile.
+// Handle on other threads may publish meanwhile, and Wake the loop to send.
+// The loop is ours (libmosquitto's read, write and upkeep steps), so that it
+// sleeps in one poll on the connection, the stop signal and the wake signal.
 class Connection
 {
 public:
@@ -104,23 +110,23 @@ public:
 
     mosquitto* Handle() const { return fClient; }
     bool IsConnected() const { return fConnected; }
+    // Something was queued to be sent from another thread.
+    void Wake() const { fWake.Raise(); }
 
-    void Run(const std::atomic<bool>& stop)
+    void Run(const StopSignal& stop)
     {
         if (fClient == nullptr) {
             fEvents.Lost(std::string("cannot create an MQTT client: ") + strerror(errno));
             return;
         }
-        while (!stop) {
+        while (!stop.IsRaised()) {
             fRefusal.clear();
             int result = mosquitto_connect_async(fClient, fSettings.host.c_str(), fSettings.port,
                                                  kKeepAlive);
             std::string why = Describe(result);
             if (result == MOSQ_ERR_SUCCESS) {
-                while (!stop &&
-                       (result = mosquitto_loop(fClient, kLoopMs, 1)) == MOSQ_ERR_SUCCESS) {
-                }
-                if (stop)
+                result = Serve(stop);
+                if (stop.IsRaised())
                     break;
                 why = Describe(result);
             }
@@ -136,6 +142,35 @@ public:
     }
 
 private:
+    // Reads and writes the connection until it fails (the error) or stop is
+    // raised (MOSQ_ERR_SUCCESS).
+    int Serve(const StopSignal& stop)
+    {
+        for (;;) {
+            int socket = mosquitto_socket(fClient);
+            if (socket < 0)
+                return MOSQ_ERR_NO_CONN;
+            short events = POLLIN | (mosquitto_want_write(fClient) ? POLLOUT : 0);
+            pollfd waits[3] = {
+                {socket, events, 0}, {stop.Fd(), POLLIN, 0}, {fWake.Fd(), POLLIN, 0}};
+            if (poll(waits, 3, kUpkeepMs) < 0 && errno != EINTR)
+                return MOSQ_ERR_ERRNO;
+            if (stop.IsRaised())
+                return MOSQ_ERR_SUCCESS;
+            if (waits[2].revents != 0)
+                fWake.Clear();
+            int result = MOSQ_ERR_SUCCESS;
+            if (waits[0].revents & (POLLIN | POLLHUP | POLLERR))
+                result = mosquitto_loop_read(fClient, 1);
+            if (result == MOSQ_ERR_SUCCESS && mosquitto_want_write(fClient))
+                result = mosquitto_loop_write(fClient, 1);
+            if (result == MOSQ_ERR_SUCCESS)
+                result = mosquitto_loop_misc(fClient);
+            if (result != MOSQ_ERR_SUCCESS)
+                return result;
+        }
+    }
+
     // Sends what is queued and says goodbye, briefly: the broker may be gone.
     void Disconnect()
     {
@@ -144,7 +179,7 @@ private:
         if (mosquitto_disconnect(fClient) != MOSQ_ERR_SUCCESS)
             return;
         for (int i = 0; i < 10 && fConnected; i++) {
-            if (mosquitto_loop(fClient, kLoopMs, 1) != MOSQ_ERR_SUCCESS)
+            if (mosquitto_loop(fClient, kGoodbyeMs, 1) != MOSQ_ERR_SUCCESS)
                 break;
         }
         fConnected = false;
@@ -187,6 +222,7 @@ private:
     bool fLost = false;
     std::string fRefusal;
     BackOff fBackOff;
+    BPrivate::EventSignal fWake;
 };
 
 std::string IsoTime(time_t when)
@@ -231,7 +267,7 @@ status_t MqttSource::Check(std::string* error)
     return B_BAD_VALUE;
 }
 
-void MqttSource::Run(TagSink& sink, const std::atomic<bool>& stop)
+void MqttSource::Run(TagSink& sink, const StopSignal& stop)
 {
     struct Subscriber : Connection::Events {
         const MqttSettings& settings;
@@ -288,7 +324,7 @@ struct MqttPublisher::Client : Connection::Events {
 
     const MqttSettings& settings;
     Connection connection;
-    std::atomic<bool> stop = false;
+    StopSignal stop;
     std::atomic<size_t> unsent = 0;
     std::atomic<size_t> dropped = 0;
     size_t droppedBefore = 0;
@@ -313,7 +349,7 @@ struct MqttPublisher::Client : Connection::Events {
 
     ~Client() override
     {
-        stop = true;
+        stop.Raise();
         thread.join();
     }
 
@@ -390,7 +426,9 @@ void MqttPublisher::Publish(const std::string& tag, const std::string& reader, t
     if (result != MOSQ_ERR_SUCCESS) {
         client.Published();
         client.dropped++;
+        return;
     }
+    client.connection.Wake();
 }
 
 size_t MqttPublisher::Dropped() const

@@ -36,7 +36,7 @@ public:
 
     const std::string& Name() const override;
     status_t Check(std::string* error) override;
-    void Run(TagSink& sink, const std::atomic<bool>& stop) override;
+    void Run(TagSink& sink, const StopSignal& stop) override;
 
 private:
     MqttSettings fSettings;

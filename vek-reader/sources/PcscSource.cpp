@@ -17,8 +17,10 @@ namespace
 // The pseudo-reader whose state changes when a reader is plugged in or out.
 const char kPnpReader[] = "\\\\?PnP?\\Notification";
 
-// SCardGetStatusChange waits no longer than this, so that Run sees stop soon.
-constexpr DWORD kWaitMs = 250;
+// Raising stop cancels the wait for news (SCardCancel), but pcsc-lite drops
+// a cancel that comes before the wait has begun: the wait is bounded for that
+// case alone.
+constexpr DWORD kWaitMs = 1000;
 
 // pcsc-lite counts card insertions and removals in the high word of a
 // reader's event state.
@@ -77,12 +79,13 @@ public:
         return result;
     }
 
-    // Reports every card that arrives until stop is set (SCARD_S_SUCCESS) or
-    // pcscd is gone (its error).
-    LONG Run(const std::atomic<bool>& stop)
+    // Reports every card that arrives until stop is raised (SCARD_S_SUCCESS)
+    // or pcscd is gone (its error).
+    LONG Run(const StopSignal& stop)
     {
+        StopSignal::Hook cancel(stop, [this] { SCardCancel(fContext); });
         bool relist = true;
-        while (!stop) {
+        while (!stop.IsRaised()) {
             if (relist) {
                 LONG result = ListReaders();
                 if (result != SCARD_S_SUCCESS)
@@ -97,7 +100,7 @@ public:
                 states[i + 1].dwCurrentState = fReaders[i].state;
             }
             LONG result = SCardGetStatusChange(fContext, kWaitMs, states.data(), states.size());
-            if (result == SCARD_E_TIMEOUT)
+            if (result == SCARD_E_TIMEOUT || result == SCARD_E_CANCELLED)
                 continue;
             if (result == SCARD_E_UNKNOWN_READER || result == SCARD_E_READER_UNAVAILABLE) {
                 relist = true;
@@ -259,11 +262,11 @@ status_t PcscSource::Check(std::string* error)
     return B_ERROR;
 }
 
-void PcscSource::Run(TagSink& sink, const std::atomic<bool>& stop)
+void PcscSource::Run(TagSink& sink, const StopSignal& stop)
 {
     BackOff backOff;
     bool lost = false;
-    while (!stop) {
+    while (!stop.IsRaised()) {
         Watch watch(fSettings, sink);
         LONG result = watch.Connect();
         if (result == SCARD_S_SUCCESS) {

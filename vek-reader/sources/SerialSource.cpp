@@ -15,10 +15,10 @@
 namespace
 {
 
-// Polls without a byte after which a frame begun counts as broken: far longer
-// than the pause between two bytes of a frame, even at 1200 baud behind a
-// USB-serial adapter's latency timer.
-constexpr int kSilentPolls = 3;
+// Silence after which a frame begun counts as broken: far longer than the
+// pause between two bytes of a frame, even at 1200 baud behind a USB-serial
+// adapter's latency timer.
+constexpr std::chrono::milliseconds kSilence{300};
 
 struct Speed {
     int baud;
@@ -114,12 +114,12 @@ public:
         return true;
     }
 
-    // Reads frames until stop is set (returns empty) or the port is gone
+    // Reads frames until stop is raised (returns empty) or the port is gone
     // (returns why).
-    std::string Read(Em4100Decoder& decoder, const std::atomic<bool>& stop)
+    std::string Read(Em4100Decoder& decoder, const StopSignal& stop)
     {
         for (;;) {
-            int events = WaitForInput(fFd, kSilentPolls, decoder, stop);
+            int events = WaitForInput(fFd, kSilence, decoder, stop);
             if (events == 0)
                 return "";
             if (events < 0)
@@ -172,7 +172,7 @@ status_t SerialSource::Check(std::string* error)
     return B_ERROR;
 }
 
-void SerialSource::Run(TagSink& sink, const std::atomic<bool>& stop)
+void SerialSource::Run(TagSink& sink, const StopSignal& stop)
 {
     std::string why = CheckSettings(fSettings);
     if (!why.empty()) {

@@ -4,9 +4,10 @@
 // What every kind of reader gives the service: its reads and its news. Each
 // source runs on a thread of its own; the sink never blocks it.
 
+#include "sources/StopSignal.h"
+
 #include <SupportDefs.h>
 
-#include <atomic>
 #include <string>
 
 // One read of a card, as the reader gave it. The service stamps the time,
@@ -54,10 +55,10 @@ public:
     // in one line why not; the service then ends with that line.
     virtual status_t Check(std::string* error) = 0;
 
-    // Reads until stop is set, and returns soon after (well within a second).
-    // A reader that goes away is reopened with a back-off when it comes back;
-    // Run never returns for that.
-    virtual void Run(TagSink& sink, const std::atomic<bool>& stop) = 0;
+    // Reads until stop is raised, and returns at once then. A reader that
+    // goes away is reopened with a back-off when it comes back; Run never
+    // returns for that.
+    virtual void Run(TagSink& sink, const StopSignal& stop) = 0;
 };
 
 #endif

@@ -22,9 +22,9 @@
 namespace
 {
 
-// Polls without a key after which a line begun counts as ended without
-// Enter: a reader types a whole line within a small part of this.
-constexpr int kSilentPolls = 10;
+// Silence after which a line begun counts as ended without Enter: a reader
+// types a whole line within a small part of this.
+constexpr std::chrono::milliseconds kSilence{1000};
 
 const char kKeyboardSuffix[] = "-event-kbd";
 
@@ -164,12 +164,12 @@ bool Open(const WedgeSettings& settings, Device* device, std::string* why)
     return !settings.grab || device->Grab(path, why);
 }
 
-// Reads keys until stop is set (returns empty) or the device is gone
+// Reads keys until stop is raised (returns empty) or the device is gone
 // (returns why).
-std::string ReadKeys(const Device& device, WedgeDecoder& decoder, const std::atomic<bool>& stop)
+std::string ReadKeys(const Device& device, WedgeDecoder& decoder, const StopSignal& stop)
 {
     for (;;) {
-        int events = WaitForInput(device.Fd(), kSilentPolls, decoder, stop);
+        int events = WaitForInput(device.Fd(), kSilence, decoder, stop);
         if (events == 0)
             return "";
         if (events < 0)
@@ -207,7 +207,7 @@ status_t WedgeSource::Check(std::string* error)
     return B_ERROR;
 }
 
-void WedgeSource::Run(TagSink& sink, const std::atomic<bool>& stop)
+void WedgeSource::Run(TagSink& sink, const StopSignal& stop)
 {
     WedgeDecoder decoder(fSettings.name, sink);
     KeepReading<Device>(
