@@ -14,12 +14,9 @@
 
 set(VEK_APP_DIR lib/vek)
 
-install(TARGETS VEK_BeOS vek-reader addattr catattr listattr listres mimeset rc send-message
+install(TARGETS VEK_BeOS vek-reader vek-people addattr catattr listattr listres mimeset rc
+                send-message
         RUNTIME DESTINATION ${VEK_APP_DIR})
-# The people tool is built on a branch of its own until it lands.
-if(TARGET vek-people)
-    install(TARGETS vek-people RUNTIME DESTINATION ${VEK_APP_DIR})
-endif()
 
 # What a first install puts in the data folder: a list that names nobody yet,
 # and the pictures the client shows at start and for tags nobody has.
@@ -67,14 +64,9 @@ install(CODE [[
         set(CMAKE_INSTALL_MANIFEST_FILES "${CMAKE_INSTALL_MANIFEST_FILES}" PARENT_SCOPE)
     endfunction()
 
-    foreach(program vek:VEK_BeOS vek-reader:vek-reader vek-people:vek-people)
-        string(REPLACE ":" ";" program "${program}")
-        list(GET program 0 name)
-        list(GET program 1 file)
-        if(EXISTS "${appDir}/${file}")
-            vek_link("../${VEK_APP_DIR}/${file}" "${prefix}/bin/${name}")
-        endif()
-    endforeach()
+    vek_link("../${VEK_APP_DIR}/VEK_BeOS" "${prefix}/bin/vek")
+    vek_link("../${VEK_APP_DIR}/vek-reader" "${prefix}/bin/vek-reader")
+    vek_link("../${VEK_APP_DIR}/vek-people" "${prefix}/bin/vek-people")
 
     if(CMAKE_INSTALL_PREFIX STREQUAL "/usr")
         set(unitDir "${prefix}/lib/systemd/user")

@@ -42,7 +42,7 @@ outside=$(grep -v "^$prefix/" "$manifest" || true)
 [ -z "$outside" ] || fail "installed outside $prefix: $outside"
 [ -z "$user" ] || [ -z "$(find "$prefix" ! -user "$user")" ] || fail "files of another user in $prefix"
 
-for program in vek:VEK_BeOS vek-reader:vek-reader; do
+for program in vek:VEK_BeOS vek-reader:vek-reader vek-people:vek-people; do
     [ "$(readlink -f "$prefix/bin/${program%%:*}")" = "$app/${program#*:}" ] ||
         fail "$prefix/bin/${program%%:*} does not lead to $app/${program#*:}"
 done
@@ -57,6 +57,9 @@ systemd-analyze verify --man=no "$prefix/share/systemd/user/vek-reader.service" 
 version=$(sed -n 's/^ *version \([0-9]*\) \([0-9]*\) \([0-9]*\) .*/\1.\2.\3/p' "$top/resources/VEK.rdef" | head -n 1)
 [ "$("$app/send-message" --version)" = "send-message $version" ] ||
     fail "send-message --version is not the resources' version $version"
+
+as "$user" "$prefix/bin/vek-people" check >"$tmp/check.out" ||
+    fail "vek-people check on the first list: $(cat "$tmp/check.out")"
 
 # The demo list and pictures, as the user lays them out.
 as "$user" cp "$top/demo/rfid_avatar_list" "$app/rfid_avatar_list"
