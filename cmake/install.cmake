@@ -7,10 +7,11 @@
 # PREFIX/bin holds links to the three programs a person runs: vek, vek-reader
 # and vek-people. The client finds its avatar list and pictures in its
 # application folder; with the prefix /usr (the package) these are variable
-# data in /var/lib/vek, reached from the application folder by links, and the
-# package's scripts make and seed that folder. With any other prefix
+# data in /var/lib/vek, reached from the application folder by links; the
+# package's scripts make that folder for the group vek. With any other prefix
 # (~/.local, /usr/local) they lie in the application folder itself, which the
-# installing user owns, and the install seeds them when there are none yet.
+# installing user owns. An install puts a first list and pictures there when
+# there are none yet.
 
 set(VEK_APP_DIR lib/vek)
 
@@ -69,17 +70,22 @@ install(CODE [[
     vek_link("../${VEK_APP_DIR}/vek-people" "${prefix}/bin/vek-people")
 
     if(CMAKE_INSTALL_PREFIX STREQUAL "/usr")
+        set(dataDir /var/lib/vek)
         set(unitDir "${prefix}/lib/systemd/user")
-        vek_link(/var/lib/vek/rfid_avatar_list "${appDir}/rfid_avatar_list")
-        vek_link(/var/lib/vek/avatars "${appDir}/avatars")
+        vek_link(${dataDir}/rfid_avatar_list "${appDir}/rfid_avatar_list")
+        vek_link(${dataDir}/avatars "${appDir}/avatars")
     else()
+        set(dataDir "${appDir}")
         # systemd looks for user units in ~/.local/share and /usr/local/share too.
         set(unitDir "${prefix}/share/systemd/user")
-        if(NOT EXISTS "${appDir}/rfid_avatar_list")
-            message(STATUS "Installing: the first avatar list and pictures in ${appDir}")
-            file(INSTALL "${prefix}/share/vek/rfid_avatar_list" DESTINATION "${appDir}")
-            file(INSTALL "${prefix}/share/vek/avatars" DESTINATION "${appDir}")
-        endif()
+    endif()
+
+    # The first list and pictures, where there are none yet. A staged install
+    # (DESTDIR) carries no data: the package's scripts make it.
+    if("$ENV{DESTDIR}" STREQUAL "" AND NOT EXISTS "${dataDir}/rfid_avatar_list")
+        message(STATUS "Installing: the first avatar list and pictures in ${dataDir}")
+        file(INSTALL "${prefix}/share/vek/rfid_avatar_list" DESTINATION "${dataDir}")
+        file(INSTALL "${prefix}/share/vek/avatars" DESTINATION "${dataDir}")
     endif()
 
     # The build's unit, naming the installed program and its manual.
