@@ -57,7 +57,8 @@ std::vector<Problem> Shadowed(const AvatarList& list)
 {
     std::vector<Problem> problems;
     for (const AvatarPiece& entry : list.Pieces()) {
-        if (entry.kind != AvatarPiece::kEntry)
+        // An entry without a name is said as such; it shows no one anyway.
+        if (entry.kind != AvatarPiece::kEntry || entry.name.empty())
             continue;
         std::set<std::string_view> said;
         for (std::string_view tag : TagsOf(entry.tags)) {

@@ -253,6 +253,24 @@ bool EntryLine(const std::string& name, const std::string& tags, const std::stri
     return true;
 }
 
+// A picture to write into the avatars folder.
+struct NewPicture {
+    std::string name;
+    std::string bytes;
+    std::string type = "image/png";
+    // Made from the name: made anew when the name changes.
+    bool made = false;
+};
+
+// Marks a picture made from the name.
+const char kMadeAttribute[] = "VEK:made_from_name";
+
+bool IsMade(const std::string& path)
+{
+    attr_info info;
+    return BNode(path.c_str()).GetAttrInfo(kMadeAttribute, &info) == B_OK;
+}
+
 // The application folder with its list, locked for a change, or only read.
 class People
 {
@@ -315,34 +333,37 @@ public:
         return RealPath(AvatarPath(fApp, name), error);
     }
 
+    // Refuses new tags that would make a tag of the list show someone else
+    // than its entry.
+    int RefuseShadows(const std::vector<std::string>& lines) const
+    {
+        // Problems are compared without their line numbers: "X shows A".
+        auto gist = [](const Problem& problem) {
+            return problem.text.substr(0, problem.text.find(" (line"));
+        };
+        std::vector<Problem> before = Shadowed(fList);
+        for (const Problem& problem : Shadowed(AvatarList(Joined(lines)))) {
+            if (std::none_of(before.begin(), before.end(),
+                             [&](const Problem& was) { return gist(was) == gist(problem); }))
+                return Fail("refused: " + problem.text);
+        }
+        return 0;
+    }
+
     // Writes the changed list and a picture, each beside the old and renamed
     // over it: the picture first, so that no entry ever names a picture that
-    // is not there yet. Refuses a change that makes a tag show someone else.
-    int Save(const std::vector<std::string>& lines, const std::string& pictureName,
-             const std::string& png)
+    // is not there yet.
+    int Save(const std::vector<std::string>& lines, const NewPicture* newPicture = nullptr)
     {
         std::string text = Joined(lines);
-        if (text != fList.Text()) {
-            AvatarList changed(text);
-            std::vector<Problem> before = Shadowed(fList);
-            for (const Problem& problem : Shadowed(changed)) {
-                bool old = false;
-                for (const Problem& was : before)
-                    old = old || was.text.substr(0, was.text.find(" (line")) ==
-                                     problem.text.substr(0, problem.text.find(" (line"));
-                if (!old)
-                    return Fail("refused: " + problem.text);
-            }
-        }
-
         std::string error;
         std::unique_ptr<StagedFile> picture;
-        if (!png.empty()) {
-            std::string path = PicturePath(pictureName, &error);
+        if (newPicture != nullptr) {
+            std::string path = PicturePath(newPicture->name, &error);
             if (path.empty())
                 return Fail(error);
             picture = std::make_unique<StagedFile>(path);
-            if (picture->Stage(png, &error) != B_OK)
+            if (picture->Stage(newPicture->bytes, &error) != B_OK)
                 return Fail(error);
         }
         StagedFile list(fListPath);
@@ -352,7 +373,11 @@ public:
             if (picture->Commit(&error) != B_OK)
                 return Fail(error);
             BNode node(picture->Path().c_str());
-            BNodeInfo(&node).SetType("image/png");
+            BNodeInfo(&node).SetType(newPicture->type.c_str());
+            if (newPicture->made)
+                node.WriteAttr(kMadeAttribute, B_BOOL_TYPE, 0, &newPicture->made, 1);
+            else
+                node.RemoveAttr(kMadeAttribute);
         }
         if (text != fList.Text() && list.Commit(&error) != B_OK)
             return Fail(error);
@@ -367,12 +392,15 @@ private:
 };
 
 // The picture for a person: the file given, or one made from the name.
-int PictureFor(const std::string& name, const Arguments& arguments, bool made, std::string* png)
+int PictureFor(const std::string& name, const Arguments& arguments, NewPicture* picture)
 {
     std::string error;
-    status_t status = made ? MakePicture(name, arguments.size, png, &error)
-                           : ImportPicture(arguments.picture.c_str(), name, arguments.size,
-                                           arguments.label.value_or(false), png, &error);
+    picture->name = name;
+    picture->made = arguments.picture.empty();
+    status_t status = picture->made
+                          ? MakePicture(name, arguments.size, &picture->bytes, &error)
+                          : ImportPicture(arguments.picture.c_str(), name, arguments.size,
+                                          arguments.label.value_or(false), &picture->bytes, &error);
     return status == B_OK ? 0 : Fail(error);
 }
 
@@ -583,8 +611,8 @@ int Add(People& people, const Arguments& arguments)
                         std::to_string(early.List().Find(name)->line) + ")");
     }
 
-    std::string png;
-    if (int result = PictureFor(name, arguments, arguments.picture.empty(), &png))
+    NewPicture picture;
+    if (int result = PictureFor(name, arguments, &picture))
         return result;
 
     if (arguments.scan) {
@@ -616,7 +644,9 @@ int Add(People& people, const Arguments& arguments)
     if (!EntryLine(name, JoinedTags(tags), end, &line, &why))
         return Fail(why);
     lines.push_back(line);
-    if (int result = people.Save(lines, name, png))
+    if (int result = people.RefuseShadows(lines))
+        return result;
+    if (int result = people.Save(lines, &picture))
         return result;
     printf("Added %s with %s (line %zu)\n", name.c_str(), JoinedTags(tags).c_str(), lines.size());
     return 0;
@@ -629,15 +659,15 @@ int Picture(People& people, const Arguments& arguments)
     const std::string& name = arguments.words[0];
     Arguments options = arguments;
     options.picture = arguments.words[1];
-    std::string png;
-    if (int result = PictureFor(name, options, false, &png))
+    NewPicture picture;
+    if (int result = PictureFor(name, options, &picture))
         return result;
     if (int result = people.Open(true))
         return result;
     std::string error;
     if (people.Entry(name, &error) == nullptr)
         return Fail(error);
-    if (int result = people.Save(LinesOf(people.List().Text()), name, png))
+    if (int result = people.Save(LinesOf(people.List().Text()), &picture))
         return result;
     printf("New picture for %s\n", name.c_str());
     return 0;
@@ -686,7 +716,9 @@ int Tag(People& people, const Arguments& arguments)
     if (!EntryLine(name, JoinedTags(tags), old.substr(content), &line, &why))
         return Fail(why);
     old = line;
-    if (int result = people.Save(lines, "", ""))
+    if (int result = people.RefuseShadows(lines))
+        return result;
+    if (int result = people.Save(lines))
         return result;
     printf("%s: %s\n", name.c_str(), JoinedTags(tags).c_str());
     return 0;
@@ -705,7 +737,7 @@ int Remove(People& people, const Arguments& arguments)
         return Fail(error);
     std::vector<std::string> lines = LinesOf(people.List().Text());
     lines.erase(lines.begin() + (entry->line - 1));
-    if (int result = people.Save(lines, "", ""))
+    if (int result = people.Save(lines))
         return result;
     // The picture goes once no entry names it any more.
     if (!arguments.keepPicture && AvatarList(Joined(lines)).Find(name) == nullptr &&
@@ -735,22 +767,27 @@ int Rename(People& people, const Arguments& arguments)
     if (people.List().Find(to) != nullptr)
         return Fail(Printable(to, 60) + " is in the list already");
 
-    // The picture is copied under the new name before the list names it.
+    // The picture goes under the new name before the list names it: made
+    // anew when it was made from the old name, else copied as it is.
     std::string oldPicture = people.PicturePath(from, &why);
     if (oldPicture.empty())
         return Fail(why);
-    std::string png;
-    FILE* file = fopen(oldPicture.c_str(), "rb");
+    NewPicture picture;
+    picture.name = to;
+    FILE* file = IsMade(oldPicture) ? nullptr : fopen(oldPicture.c_str(), "rb");
     if (file != nullptr) {
         char buffer[65536];
         size_t got;
         while ((got = fread(buffer, 1, sizeof(buffer), file)) > 0)
-            png.append(buffer, got);
+            picture.bytes.append(buffer, got);
         fclose(file);
+        char type[B_MIME_TYPE_LENGTH] = "";
+        BNode node(oldPicture.c_str());
+        BNodeInfo(&node).GetType(type);
+        picture.type = type;
     }
-    if (png.empty()) {
-        Arguments made;
-        if (int result = PictureFor(to, made, true, &png))
+    if (picture.bytes.empty()) {
+        if (int result = PictureFor(to, Arguments(), &picture))
             return result;
     }
 
@@ -762,7 +799,7 @@ int Rename(People& people, const Arguments& arguments)
                    old.substr(content), &line, &why))
         return Fail(why);
     old = line;
-    if (int result = people.Save(lines, to, png))
+    if (int result = people.Save(lines, &picture))
         return result;
     if (AvatarList(Joined(lines)).Find(from) == nullptr && RemoveFile(oldPicture, &why) != B_OK)
         return Fail(why);

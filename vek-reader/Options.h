@@ -39,6 +39,8 @@ struct ReaderOptions {
     // Subscribes when it has a topic, publishes local reads when it has a
     // publish topic; one of the two at least.
     MqttSettings mqtt;
+
+    bool operator==(const ReaderOptions&) const = default;
 };
 
 struct ServiceOptions {

@@ -3,14 +3,15 @@
 
 // The reader service: runs every reader on a thread of its own, respells and
 // filters what they read, logs each read on standard output, publishes it
-// and hands it to the delivery to the client.
+// and hands it to the delivery to the client. SIGHUP reads the settings
+// again and restarts the readers whose settings changed.
 
+#include "Options.h"
 #include "outputs/Attendance.h"
 #include "outputs/Delivery.h"
-#include "tags/HoldFilter.h"
 #include "sources/MqttSource.h"
-#include "Options.h"
 #include "sources/TagSource.h"
+#include "tags/HoldFilter.h"
 
 #include <Application.h>
 
@@ -24,10 +25,19 @@
 
 #include <time.h>
 
-struct Readers {
-    std::vector<std::unique_ptr<TagSource>> sources;
-    std::vector<std::unique_ptr<MqttPublisher>> publishers;
+// One reader of the settings: its source, which runs on a thread of its own
+// (none for an MQTT reader that only publishes), and its publisher.
+struct Reader {
+    ReaderOptions options;
+    std::unique_ptr<TagSource> source;
+    std::unique_ptr<MqttPublisher> publisher;
+    StopSignal stop;
+    std::thread thread;
+    // The source came to the end of its input by itself.
+    std::atomic<bool> ended = false;
 };
+
+using Readers = std::vector<std::unique_ptr<Reader>>;
 
 // The readers the options name, each checked (TagSource::Check); false with
 // the first reader's error that cannot be used.
@@ -38,10 +48,16 @@ class ReaderService : public BApplication, public TagSink
 public:
     static const char kSignature[];
 
-    ReaderService(const ServiceOptions& options, Readers readers);
+    // commandLine: the arguments that the options came from (argv without
+    // argv[0]), read again with the configuration file on SIGHUP.
+    ReaderService(const ServiceOptions& options, Readers readers,
+                  std::vector<std::string> commandLine);
+    // The service reads SIGHUP from a descriptor: it must be blocked in
+    // every thread of the process, from the first, before any other is made.
+    static void BlockHangUps();
     ~ReaderService() override;
 
-    // Starts the delivery and the readers.
+    // Starts the delivery, the readers and the wait for SIGHUP.
     void ReadyToRun() override;
     void MessageReceived(BMessage* message) override;
 
@@ -66,22 +82,30 @@ private:
     static constexpr int kSkipsSaid = 5;
 
     int32 Stamp(time_t now);
-    void SourceEnded();
+    void Start(Reader& reader);
+    void StopReader(Reader& reader);
+    // Reads the settings again and follows them; on the looper's thread.
+    void Reload();
+    void QuitWhenAllEnded();
+    void WaitForHangUps();
 
+    std::vector<std::string> fCommandLine;
+    std::unique_ptr<Delivery> fDelivery;
+
+    // The settings and the readers change on the looper's thread only, under
+    // fLock, which the readers' threads take to use them.
+    std::mutex fLock;
     ServiceOptions fOptions;
     Readers fReaders;
-    std::map<std::string, std::string> fMessages;
-
-    std::mutex fLock;
     HoldFilter fHold;
     int32 fCounter = 0;
     std::map<std::string, SkipReport> fSkips;
 
-    std::unique_ptr<Delivery> fDelivery;
     Attendance fAttendance;
-    StopSignal fStop;
-    std::atomic<size_t> fRunning = 0;
-    std::vector<std::thread> fThreads;
+
+    int fHangUps = -1;
+    StopSignal fStopHangUps;
+    std::thread fHangUpThread;
 };
 
 #endif

@@ -1,6 +1,7 @@
 // vek-reader: reads RFID tags from the readers it is given and sends each
 // read to the running client.
 
+#include "Log.h"
 #include "Options.h"
 #include "Service.h"
 
@@ -14,6 +15,7 @@ int main(int argc, char** argv)
     // reader of it that goes away must not end the service.
     setvbuf(stdout, nullptr, _IOLBF, 0);
     signal(SIGPIPE, SIG_IGN);
+    ReaderService::BlockHangUps();
 
     ServiceOptions options;
     std::string error;
@@ -25,7 +27,7 @@ int main(int argc, char** argv)
         puts("vek-reader " VEK_READER_VERSION);
         return 0;
     case ParseResult::kError:
-        fprintf(stderr, "vek-reader: %s\n", error.c_str());
+        Say(Level::kError, "%s", error.c_str());
         return 1;
     case ParseResult::kRun:
         break;
@@ -33,12 +35,12 @@ int main(int argc, char** argv)
 
     Readers readers;
     if (!MakeReaders(options, &readers, &error)) {
-        fprintf(stderr, "vek-reader: %s\n", error.c_str());
+        Say(Level::kError, "%s", error.c_str());
         return 1;
     }
-    ReaderService service(options, std::move(readers));
+    ReaderService service(options, std::move(readers), {argv + 1, argv + argc});
     if (service.InitCheck() != B_OK) {
-        fprintf(stderr, "vek-reader: cannot start: %s\n", strerror(service.InitCheck()));
+        Say(Level::kError, "cannot start: %s", strerror(service.InitCheck()));
         return 1;
     }
     service.Run();

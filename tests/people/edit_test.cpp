@@ -43,9 +43,17 @@ TEST_F(PeopleTest, AddAndRemoveLeaveEveryOtherByte)
     EXPECT_EQ(List(), "# our people\r\nalice|04A1B2C3\r\nbob|1234\r\n|odd line with blanks\r\n\r\n"
                       "dave|04D00D1E\r\ncarol|04C0FFEE 04AB12CD\r\n");
 
+    // A picture made from the name is made anew; a photo keeps its bytes.
+    std::string made = fRoot.ReadFile("app/avatars/carol");
     ASSERT_EQ(0, People({"rename", "carol", "Carol Jones"}, &out, &err)) << err;
     EXPECT_FALSE(fs::exists(Avatar("carol")));
-    EXPECT_TRUE(fs::is_regular_file(Avatar("Carol Jones")));
+    std::string remade = fRoot.ReadFile("app/avatars/Carol Jones");
+    EXPECT_FALSE(remade.empty());
+    EXPECT_NE(remade, made);
+    std::string dave = fRoot.ReadFile("app/avatars/dave");
+    ASSERT_EQ(0, People({"rename", "dave", "David"}, &out, &err)) << err;
+    EXPECT_EQ(fRoot.ReadFile("app/avatars/David"), dave);
+    ASSERT_EQ(0, People({"rename", "David", "dave"}, &out, &err)) << err;
     ASSERT_EQ(0, People({"remove", "Carol Jones"}, &out, &err)) << err;
     EXPECT_FALSE(fs::exists(Avatar("Carol Jones")));
     ASSERT_EQ(0, People({"remove", "dave", "--keep-picture"}, &out, &err)) << err;
@@ -95,6 +103,23 @@ TEST_F(PeopleTest, RefusesWhatTheClientWouldReadOtherwise)
     EXPECT_EQ(List(), "alice|04A1B2C3 04FF0011\nal|04AB \n");
     ASSERT_NE(AvatarList(List()).Shows("04AB"), nullptr);
     EXPECT_EQ(AvatarList(List()).Shows("04AB")->name, "al");
+}
+
+TEST_F(PeopleTest, ATagAddedMustNotTakeOverAnotherEntrysTag)
+{
+    WriteList("alice|04A1B2C3\nbob|0455AA12\n");
+    std::string err;
+    // Not found in bob's field itself, but it holds bob's search text.
+    EXPECT_EQ(1, People({"tag", "alice", "--add", "F455AA12F"}, nullptr, &err));
+    EXPECT_NE(err.find("0455AA12 shows alice (line 1), not bob (line 2)"), std::string::npos)
+        << err;
+    EXPECT_EQ(List(), "alice|04A1B2C3\nbob|0455AA12\n");
+
+    // Taking an entry away never makes the list worse than it was, even when
+    // a tag that showed it now shows the next in line.
+    WriteList("m|04AB0011\nn|1104AB0011\nk|04AB0011\n");
+    ASSERT_EQ(0, People({"remove", "m", "--keep-picture"}, nullptr, &err)) << err;
+    EXPECT_EQ(List(), "n|1104AB0011\nk|04AB0011\n");
 }
 
 TEST_F(PeopleTest, WritesWhereLinksLeadAndKeepsModeAndOwner)

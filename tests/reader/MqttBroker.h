@@ -4,7 +4,7 @@
 // A real mosquitto broker of the test's own on a free loopback port, and a
 // plain libmosquitto client that publishes to it and listens to it.
 
-#include "support/Process.h"
+#include "support/Daemon.h"
 #include "support/ScratchDir.h"
 
 #include <mosquitto.h>
@@ -12,7 +12,6 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <pwd.h>
-#include <signal.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -34,9 +33,7 @@ public:
     {
         if (access(kProgram, X_OK) != 0)
             return std::string("no mosquitto broker at ") + kProgram + " (Debian: mosquitto)";
-        if (access("/usr/bin/setpriv", X_OK) != 0)
-            return "no /usr/bin/setpriv to end the broker with the test (Debian: util-linux)";
-        return "";
+        return Daemon::Unavailable();
     }
 
     MqttBroker() : fPort(FreePort())
@@ -53,35 +50,19 @@ public:
                                                 std::string(user != nullptr ? user->pw_name : "") +
                                                 "\n");
     }
-    ~MqttBroker() { Stop(); }
 
     int Port() const { return fPort; }
 
     // Starts it and waits until it takes connections.
     bool Start()
     {
-        fProcess = std::make_unique<Process>();
-        // Ended with the test, also when the test is killed.
-        if (!fProcess->Start("/usr/bin/setpriv",
-                             {"--pdeathsig", "TERM", kProgram, "-c", fFolder / "mosquitto.conf"}))
-            return false;
-        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-        while (std::chrono::steady_clock::now() < deadline && fProcess->IsRunning()) {
-            if (Accepts())
-                return true;
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
-        return false;
+        return fDaemon.Start(kProgram, {"-c", fFolder / "mosquitto.conf"},
+                             [this] { return Daemon::AcceptsTcp(fPort); });
     }
 
-    void Stop()
-    {
-        if (fProcess != nullptr && fProcess->Signal(SIGTERM))
-            fProcess->Wait(10000);
-        fProcess.reset();
-    }
+    void Stop() { fDaemon.Stop(); }
 
-    std::string Log() const { return fProcess != nullptr ? fProcess->Stdout() : ""; }
+    std::string Log() const { return fDaemon.Log(); }
 
 private:
     static int FreePort()
@@ -97,21 +78,9 @@ private:
         return ntohs(address.sin_port);
     }
 
-    bool Accepts() const
-    {
-        int fd = socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        address.sin_port = htons(fPort);
-        bool accepted = connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0;
-        close(fd);
-        return accepted;
-    }
-
     ScratchDir fFolder;
     int fPort;
-    std::unique_ptr<Process> fProcess;
+    Daemon fDaemon;
 };
 
 // Publishes with QoS 1 and waits for the broker's acknowledgement, so that

@@ -11,13 +11,12 @@
 // PCSCLITE_CSOCK_NAME. The namespace also hides the USB drivers, so that real
 // readers stay with the system's pcscd.
 
+#include "support/Daemon.h"
 #include "support/Process.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
-#include <signal.h>
 #include <sys/socket.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -42,8 +41,9 @@ public:
             return std::string("no pcscd at ") + kProgram + " (Debian: pcscd)";
         if (access(kDriver, R_OK) != 0)
             return std::string("no vpcd driver at ") + kDriver + " (Debian: vsmartcard-vpcd)";
-        if (access("/usr/bin/setpriv", X_OK) != 0)
-            return "no /usr/bin/setpriv to end pcscd with the test (Debian: util-linux)";
+        std::string why = Daemon::Unavailable();
+        if (!why.empty())
+            return why;
         std::vector<std::string> probe = Namespace();
         probe.insert(probe.end(), {"/bin/sh", "-c", "mount -t tmpfs none /run"});
         std::string out, err;
@@ -60,7 +60,6 @@ public:
         std::filesystem::copy_file(kDriver, fFolder + "/libifdvpcd.so",
                                    std::filesystem::copy_options::overwrite_existing);
     }
-    ~Pcscd() { Stop(); }
 
     std::string Socket() const { return fFolder + "/pcscd.comm"; }
 
@@ -82,7 +81,6 @@ public:
 
     bool Start()
     {
-        fProcess = std::make_unique<Process>();
         std::vector<std::string> command = Namespace();
         command.insert(
             command.end(),
@@ -92,36 +90,21 @@ public:
              " exec " +
                  std::string(kProgram) + " --foreground --config \"$0/reader.conf.d\"",
              fFolder});
-        if (!fProcess->Start(command[0], {command.begin() + 1, command.end()}))
-            return false;
-        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-        while (std::chrono::steady_clock::now() < deadline && fProcess->IsRunning()) {
-            if (Accepts())
-                return true;
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
-        return false;
+        return fDaemon.Start(command[0], {command.begin() + 1, command.end()},
+                             [this] { return Daemon::AcceptsUnix(Socket()); });
     }
 
     // Ends it as the system ends it; it removes its socket.
-    void Stop()
-    {
-        if (fProcess != nullptr && fProcess->Signal(SIGTERM))
-            fProcess->Wait(20000);
-        fProcess.reset();
-    }
+    void Stop() { fDaemon.Stop(); }
 
-    std::string Log() const { return fProcess != nullptr ? fProcess->Stdout() : ""; }
+    std::string Log() const { return fDaemon.Log(); }
 
 private:
-    // Also ends pcscd with the test, when the test is killed.
     static std::vector<std::string> Namespace()
     {
         if (geteuid() == 0)
-            return {"/usr/bin/setpriv", "--pdeathsig",   "TERM",   "/usr/bin/unshare",
-                    "--mount",          "--propagation", "private"};
-        return {"/usr/bin/setpriv", "--pdeathsig",     "TERM",   "/usr/bin/unshare",
-                "--user",           "--map-root-user", "--mount"};
+            return {"/usr/bin/unshare", "--mount", "--propagation", "private"};
+        return {"/usr/bin/unshare", "--user", "--map-root-user", "--mount"};
     }
 
     // vpcd listens on all addresses, on a port and the next.
@@ -146,22 +129,11 @@ private:
         }
     }
 
-    bool Accepts() const
-    {
-        int fd = socket(AF_UNIX, SOCK_STREAM, 0);
-        sockaddr_un address{};
-        address.sun_family = AF_UNIX;
-        snprintf(address.sun_path, sizeof(address.sun_path), "%s", Socket().c_str());
-        bool accepted = connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0;
-        close(fd);
-        return accepted;
-    }
-
     std::string ConfigFolder() const { return fFolder + "/reader.conf.d"; }
 
     std::string fFolder;
     int fPort = 0;
-    std::unique_ptr<Process> fProcess;
+    Daemon fDaemon;
 };
 
 // A contactless card for vpcd's reader. vpcd speaks a small protocol over

@@ -2,13 +2,13 @@
 
 #include "AppFolder.h"
 #include "AvatarList.h"
+#include "Log.h"
 #include "ReaderRequests.h"
 
 #include <OS.h>
 
 #include <errno.h>
 #include <fcntl.h>
-#include <stdio.h>
 #include <string.h>
 #include <unistd.h>
 
@@ -49,17 +49,31 @@ std::string IsoTime(time_t when)
 } // namespace
 
 Attendance::Attendance(const std::string& appFolder, const std::string& record)
-    : fRecordPath(record)
 {
-    fListPath = AvatarListPath(appFolder.empty() ? ProgramFolder() : appFolder);
+    Follow(appFolder, record);
+}
+
+void Attendance::Follow(const std::string& appFolder, const std::string& record)
+{
+    std::string list = AvatarListPath(appFolder.empty() ? ProgramFolder() : appFolder);
+    std::lock_guard lock(fLock);
+    fListPath = list;
+    if (record != fRecordPath)
+        fRecordFailing = false;
+    fRecordPath = record;
 }
 
 std::string Attendance::Read(time_t when, const std::string& reader, const std::string& tag)
 {
+    std::string listPath;
+    {
+        std::lock_guard lock(fLock);
+        listPath = fListPath;
+    }
     // Read anew each time, as the client does: a change counts at once.
     AvatarList list;
     std::string name = "unknown";
-    if (!fListPath.empty() && list.Load(fListPath.c_str()) == B_OK) {
+    if (!listPath.empty() && list.Load(listPath.c_str()) == B_OK) {
         if (const AvatarPiece* entry = list.Shows(tag))
             name = std::string(entry->name);
     }
@@ -150,9 +164,8 @@ void Attendance::Record(time_t when, const std::string& reader, const std::strin
             error = errno;
     }
     if (error != 0 && !fRecordFailing)
-        fprintf(stderr, "vek-reader: cannot record reads in %s: %s\n", fRecordPath.c_str(),
-                strerror(error));
+        Say(Level::kError, "cannot record reads in %s: %s", fRecordPath.c_str(), strerror(error));
     else if (error == 0 && fRecordFailing)
-        fprintf(stderr, "vek-reader: recording reads in %s again\n", fRecordPath.c_str());
+        Say(Level::kNotice, "recording reads in %s again", fRecordPath.c_str());
     fRecordFailing = error != 0;
 }

@@ -22,6 +22,9 @@ public:
     // service's program. record: the CSV file; empty: none.
     Attendance(const std::string& appFolder, const std::string& record);
 
+    // The same, when the settings are read again.
+    void Follow(const std::string& appFolder, const std::string& record);
+
     // The name the list gives tag now, or "unknown"; the read is recorded,
     // kept among the recent ones and answers the waiting requests. Any
     // thread.

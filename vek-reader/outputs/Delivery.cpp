@@ -1,8 +1,8 @@
 #include "outputs/Delivery.h"
 
-#include <Message.h>
+#include "Log.h"
 
-#include <stdio.h>
+#include <Message.h>
 
 namespace
 {
@@ -33,14 +33,21 @@ void Delivery::Add(const Outgoing& read)
         if (oldest != fQueue.end()) {
             fQueue.erase(oldest);
             if (fCounts.droppedFull + fCounts.droppedOld == fDroppedSaid)
-                fprintf(stderr,
-                        "vek-reader: %zu reads wait for %s; the oldest are dropped to make room\n",
-                        fSettings.capacity, fSettings.target.c_str());
+                Say(Level::kError, "%zu reads wait for %s; the oldest are dropped to make room",
+                    fSettings.capacity, fSettings.target.c_str());
             fCounts.droppedFull++;
         }
     }
     fQueue.push_back({read, now, fNextNumber++});
     fChanged.notify_all();
+}
+
+void Delivery::SetTarget(const std::string& target)
+{
+    std::lock_guard lock(fLock);
+    if (target == fSettings.target)
+        return;
+    fSettings.target = target;
 }
 
 void Delivery::WhenEmpty(std::function<void()> done)
@@ -81,8 +88,7 @@ void Delivery::DropOld(Clock::time_point now)
         fCounts.droppedOld++;
     }
     if (fCounts.droppedOld > before && before + fCounts.droppedFull == fDroppedSaid)
-        fprintf(
-            stderr, "vek-reader: reads that waited %lld s for %s are dropped\n",
+        Say(Level::kError, "reads that waited %lld s for %s are dropped",
             (long long)std::chrono::duration_cast<std::chrono::seconds>(fSettings.longest).count(),
             fSettings.target.c_str());
 }
@@ -92,11 +98,10 @@ void Delivery::SayDropped()
     size_t dropped = fCounts.droppedFull + fCounts.droppedOld;
     if (dropped == fDroppedSaid)
         return;
-    fprintf(stderr,
-            "vek-reader: %zu reads were not delivered to %s (%zu dropped in all: %zu for room, "
-            "%zu too old)\n",
-            dropped - fDroppedSaid, fSettings.target.c_str(), dropped, fCounts.droppedFull,
-            fCounts.droppedOld);
+    Say(Level::kError,
+        "%zu reads were not delivered to %s (%zu dropped in all: %zu for room, %zu too old)",
+        dropped - fDroppedSaid, fSettings.target.c_str(), dropped, fCounts.droppedFull,
+        fCounts.droppedOld);
     fDroppedSaid = dropped;
 }
 
@@ -125,8 +130,9 @@ void Delivery::Loop()
 
         Entry entry = fQueue.front();
         fSending = entry.number;
+        std::string target = fSettings.target;
         lock.unlock();
-        bool sent = Send(entry.read);
+        bool sent = Send(entry.read, target);
         lock.lock();
         fSending = UINT64_MAX;
         if (sent) {
@@ -139,35 +145,38 @@ void Delivery::Loop()
             fCounts.delivered++;
             if (fClientAway) {
                 fClientAway = false;
-                fprintf(stderr, "vek-reader: %s takes reads again (%zu waiting)\n",
-                        fSettings.target.c_str(), fQueue.size());
+                Say(Level::kNotice, "%s takes reads again (%zu waiting)", fSettings.target.c_str(),
+                    fQueue.size());
             }
             SayDropped();
             continue;
         }
         if (!fClientAway) {
             fClientAway = true;
-            fprintf(stderr,
-                    "vek-reader: %s is not running; reads wait for it (at most %zu, each for "
-                    "%lld s)\n",
-                    fSettings.target.c_str(), fSettings.capacity,
-                    (long long)std::chrono::duration_cast<std::chrono::seconds>(fSettings.longest)
-                        .count());
+            Say(Level::kWarning,
+                "%s is not running; reads wait for it (at most %zu, each for %lld s)",
+                fSettings.target.c_str(), fSettings.capacity,
+                (long long)std::chrono::duration_cast<std::chrono::seconds>(fSettings.longest)
+                    .count());
         }
         fChanged.wait_for(lock, fSettings.retry,
                           [&] { return fStopping && Clock::now() >= fStopBy; });
     }
     SayDropped();
     if (!fQueue.empty())
-        fprintf(stderr, "vek-reader: %zu reads were never delivered to %s\n", fQueue.size(),
-                fSettings.target.c_str());
+        Say(Level::kError, "%zu reads were never delivered to %s", fQueue.size(),
+            fSettings.target.c_str());
 }
 
-bool Delivery::Send(const Outgoing& read)
+bool Delivery::Send(const Outgoing& read, const std::string& target)
 {
+    if (target != fClientTarget) {
+        fClient = BMessenger();
+        fClientTarget = target;
+    }
     if (fClient.Team() < 0) {
         status_t status;
-        BMessenger client(fSettings.target.c_str(), -1, &status);
+        BMessenger client(target.c_str(), -1, &status);
         if (status != B_OK)
             return false;
         fClient = client;

@@ -59,6 +59,9 @@ public:
 
     void Add(const Outgoing& read);
 
+    // Where the reads go from now on, those that wait included.
+    void SetTarget(const std::string& target);
+
     // Calls done once, on the delivery thread, when nothing waits any more:
     // every read was delivered or dropped. No more reads are added.
     void WhenEmpty(std::function<void()> done);
@@ -79,12 +82,14 @@ private:
     void Loop();
     // Drops what waited too long; with fLock held.
     void DropOld(Clock::time_point now);
-    bool Send(const Outgoing& read);
+    // On the delivery thread, which alone uses fClient.
+    bool Send(const Outgoing& read, const std::string& target);
     void SayDropped();
 
     DeliverySettings fSettings;
     BMessenger fReplyTo;
     BMessenger fClient;
+    std::string fClientTarget;
 
     mutable std::mutex fLock;
     std::condition_variable fChanged;

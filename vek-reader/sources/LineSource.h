@@ -13,6 +13,8 @@ struct LineSettings {
     std::string name = "stdin";
     // "-" is standard input.
     std::string path = "-";
+
+    bool operator==(const LineSettings&) const = default;
 };
 
 class LineSource : public TagSource

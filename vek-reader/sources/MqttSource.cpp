@@ -1,5 +1,7 @@
 #include "sources/MqttSource.h"
 
+#include "Log.h"
+
 #include "sources/BackOff.h"
 #include "tags/MqttPayload.h"
 
@@ -367,17 +369,15 @@ struct MqttPublisher::Client : Connection::Events {
 
     void Lost(const std::string& why) override
     {
-        fprintf(stderr, "vek-reader: %s: cannot publish reads: %s\n", settings.name.c_str(),
-                why.c_str());
+        Say(Level::kWarning, "%s: cannot publish reads: %s", settings.name.c_str(), why.c_str());
         droppedBefore = dropped;
         AttemptOver();
     }
 
     void Back() override
     {
-        fprintf(stderr,
-                "vek-reader: %s: publishing reads again to %s (%zu not published meanwhile)\n",
-                settings.name.c_str(), Broker(settings).c_str(), dropped - droppedBefore);
+        Say(Level::kNotice, "%s: publishing reads again to %s (%zu not published meanwhile)",
+            settings.name.c_str(), Broker(settings).c_str(), dropped - droppedBefore);
     }
 };
 

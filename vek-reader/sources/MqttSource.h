@@ -26,6 +26,8 @@ struct MqttSettings {
     std::string field;
     // The topic that this machine's reads are published to; empty: none.
     std::string publishTopic;
+
+    bool operator==(const MqttSettings&) const = default;
 };
 
 class MqttSource : public TagSource

@@ -13,6 +13,8 @@ struct PcscSettings {
     std::string name = "pcsc";
     // Only PC/SC readers whose name contains this text; empty: all of them.
     std::string match;
+
+    bool operator==(const PcscSettings&) const = default;
 };
 
 class PcscSource : public TagSource

@@ -20,6 +20,8 @@ struct SerialSettings {
     char parity = 'N';
     // 1 or 2
     int stopBits = 1;
+
+    bool operator==(const SerialSettings&) const = default;
 };
 
 class SerialSource : public TagSource

@@ -20,6 +20,8 @@ struct WedgeSettings {
     bool grab = true;
     // Where a match looks for the devices.
     std::string byIdFolder = "/dev/input/by-id";
+
+    bool operator==(const WedgeSettings&) const = default;
 };
 
 class WedgeSource : public TagSource

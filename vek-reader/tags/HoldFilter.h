@@ -16,6 +16,8 @@ public:
 
     explicit HoldFilter(std::chrono::milliseconds hold) : fHold(hold) {}
 
+    void SetHold(std::chrono::milliseconds hold) { fHold = hold; }
+
     // Whether this sighting of the tag on the reader is a new read.
     bool Pass(const std::string& reader, const std::string& tag, Clock::time_point now);
 
