@@ -127,10 +127,17 @@ wait_for "$log" "^-VEK end-"
 wait "$client" || fail "the client ended with status $?"
 client=
 
-# --- A reinstall, and a removal, keep the data; a purge removes everything.
+# --- A reinstall, an upgrade (this package as a later version) and a
+# removal keep the data; a purge removes everything.
 kept=$(cd $data && find . -type f -exec sha256sum {} + | sort)
 dpkg_quietly --install "$deb"
 [ "$(cd $data && find . -type f -exec sha256sum {} + | sort)" = "$kept" ] || fail "the reinstall changed $data"
+dpkg-deb --raw-extract "$deb" "$tmp/next"
+sed -i "s/^Version: .*/Version: $version+1/" "$tmp/next/DEBIAN/control"
+dpkg-deb --build "$tmp/next" "$tmp/next.deb" >/dev/null
+dpkg_quietly --install "$tmp/next.deb"
+[ "$(dpkg-query -W -f '${Version}' vek)" = "$version+1" ] || fail "the upgrade did not take"
+[ "$(cd $data && find . -type f -exec sha256sum {} + | sort)" = "$kept" ] || fail "the upgrade changed $data"
 dpkg-query -L vek >"$tmp/files"
 dpkg_quietly --remove vek
 [ "$(cd $data && find . -type f -exec sha256sum {} + | sort)" = "$kept" ] || fail "the removal changed $data"
@@ -149,4 +156,4 @@ for folder in $app /usr/share/vek /usr/share/doc/vek; do
 done
 [ -z "$(dpkg-query -W -f '${Status}' vek 2>/dev/null | grep -v not-installed)" ] ||
     fail "dpkg still knows vek after the purge"
-echo "install test: installed, used, reinstalled, removed and purged vek $version"
+echo "install test: installed, used, reinstalled, upgraded, removed and purged vek $version"
