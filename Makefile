@@ -1,14 +1,17 @@
-# The commands: make (build), make run, make test, make bench, make fuzz.
+# The commands: make (build), make run, make test, make bench, make fuzz,
+# make install, make deb.
 # CMake with Ninja does the work; every target first installs what is missing.
 
 BUILD      := build
 ASAN_BUILD := build-asan
 TSAN_BUILD := build-tsan
 FUZZ_BUILD := build-fuzz
+DEB_BUILD  := build-deb
+PREFIX     ?= /usr/local
 JOBS       ?= $(shell nproc)
 FUZZ_SECONDS ?= 60
 
-.PHONY: all deps build run test format-check test-normal test-asan test-tsan bench fuzz clean
+.PHONY: all deps build run install deb test format-check test-normal test-asan test-tsan bench fuzz clean
 
 all: build
 
@@ -21,6 +24,14 @@ build: deps
 
 run: build
 	@scripts/run-demo $(BUILD)
+
+# PREFIX=~/.local installs for one user, without root; DESTDIR stages.
+install: build
+	@DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix "$(PREFIX)"
+
+# The Debian package, into build/.
+deb: deps
+	@JOBS=$(JOBS) scripts/build-deb $(DEB_BUILD) $(BUILD)
 
 test: format-check test-normal test-asan test-tsan
 
@@ -50,4 +61,4 @@ fuzz: deps
 	@scripts/run-fuzzers $(FUZZ_BUILD) $(FUZZ_SECONDS)
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(FUZZ_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(FUZZ_BUILD) $(DEB_BUILD)

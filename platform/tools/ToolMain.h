@@ -6,12 +6,25 @@
 #include <stdio.h>
 #include <string.h>
 
-// Prints the usage and returns true when the one argument is --help.
-inline bool PrintUsageIfAsked(int argc, char** argv, const char* usage)
+// "NAME VERSION", the version of the system the tools come with (the build
+// defines VEK_VERSION).
+inline void PrintVersion(const char* name)
 {
-    if (argc != 2 || strcmp(argv[1], "--help") != 0)
+    printf("%s %s\n", name, VEK_VERSION);
+}
+
+// When the one argument is --help or --version, prints the usage or the
+// version and returns true.
+inline bool AnswerHelpOrVersion(int argc, char** argv, const char* name, const char* usage)
+{
+    if (argc != 2)
         return false;
-    fputs(usage, stdout);
+    if (strcmp(argv[1], "--help") == 0)
+        fputs(usage, stdout);
+    else if (strcmp(argv[1], "--version") == 0)
+        PrintVersion(name);
+    else
+        return false;
     return true;
 }
 

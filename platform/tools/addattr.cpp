@@ -147,7 +147,7 @@ const char* encode(const std::string& type, const char* value, uint32* code,
 
 int main(int argc, char** argv)
 {
-    if (PrintUsageIfAsked(argc, argv, kUsage))
+    if (AnswerHelpOrVersion(argc, argv, "addattr", kUsage))
         return 0;
     int first = 1;
     std::string type = "string";

@@ -125,7 +125,7 @@ bool cat_file(const char* name, const char* path, bool withName)
 
 int main(int argc, char** argv)
 {
-    if (PrintUsageIfAsked(argc, argv, kUsage))
+    if (AnswerHelpOrVersion(argc, argv, "catattr", kUsage))
         return 0;
     if (argc < 3) {
         fputs("catattr: need an attribute name and at least one file (see --help)\n", stderr);

@@ -59,7 +59,7 @@ bool list_file(const char* path, bool withHeader)
 
 int main(int argc, char** argv)
 {
-    if (PrintUsageIfAsked(argc, argv, kUsage))
+    if (AnswerHelpOrVersion(argc, argv, "listattr", kUsage))
         return 0;
     if (argc < 2) {
         fputs("listattr: no file given (see --help)\n", stderr);

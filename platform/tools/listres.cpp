@@ -67,7 +67,7 @@ bool ListFile(const char* path, bool withHeading)
 
 int main(int argc, char** argv)
 {
-    if (PrintUsageIfAsked(argc, argv, kUsage))
+    if (AnswerHelpOrVersion(argc, argv, "listres", kUsage))
         return 0;
     if (argc < 2) {
         fputs("listres: usage: listres FILE... (or --help)\n", stderr);

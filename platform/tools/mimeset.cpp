@@ -68,7 +68,7 @@ bool set_type(const char* path, bool force)
 
 int main(int argc, char** argv)
 {
-    if (PrintUsageIfAsked(argc, argv, kUsage))
+    if (AnswerHelpOrVersion(argc, argv, "mimeset", kUsage))
         return 0;
     int first = 1;
     bool force = false;

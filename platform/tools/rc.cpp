@@ -474,7 +474,7 @@ bool RdefCompiler::Compile(std::istream& input, ResourceContainer* container)
 
 int main(int argc, char** argv)
 {
-    if (PrintUsageIfAsked(argc, argv, kUsage))
+    if (AnswerHelpOrVersion(argc, argv, "rc", kUsage))
         return 0;
     bool checkOnly = argc == 3 && strcmp(argv[1], "--check") == 0;
     if (argc != 3 || (!checkOnly && argv[1][0] == '-')) {

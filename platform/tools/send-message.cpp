@@ -4,6 +4,8 @@
 #include <Message.h>
 #include <Messenger.h>
 
+#include "ToolMain.h"
+
 #include <memory>
 #include <string>
 #include <vector>
@@ -154,6 +156,10 @@ int main(int argc, char** argv)
         }
         if (strcmp(option, "--help") == 0) {
             PrintUsage(stdout);
+            return kDelivered;
+        }
+        if (strcmp(option, "--version") == 0) {
+            PrintVersion("send-message");
             return kDelivered;
         }
         if (index + 1 >= argc)
