@@ -1,5 +1,5 @@
-#ifndef VEK_SERVER_X_ERRORS_H
-#define VEK_SERVER_X_ERRORS_H
+#ifndef _X_ERRORS_H
+#define _X_ERRORS_H
 
 namespace BPrivate
 {

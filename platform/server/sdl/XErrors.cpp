@@ -1,6 +1,6 @@
 // Kept apart from the backend: Xlib's macros (None, Bool, Status …) clash with the kits' names.
 
-#include "server/XErrors.h"
+#include "server/sdl/XErrors.h"
 
 #include <X11/Xlib.h>
 #include <X11/Xproto.h>
