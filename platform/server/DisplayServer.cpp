@@ -44,13 +44,15 @@ DisplayServer::DisplayServer() = default;
 
 DisplayServer::~DisplayServer()
 {
-    // The backend's thread calls back into the server: it goes first.
+    // The backend's thread calls back into the server: it goes first. One that
+    // hangs in the window system is left behind, so that the program can end.
     std::unique_ptr<DisplayBackend> backend;
     {
         std::lock_guard<std::mutex> guard(fLock);
         backend = std::move(fBackend);
     }
-    backend.reset();
+    if (backend && !backend->Stop())
+        backend.release();
 }
 
 // The process's one connection to its display, as the platform's application
@@ -360,6 +362,22 @@ void DisplayServer::UserClosed(int32 token)
     }
     BMessage message(B_QUIT_REQUESTED);
     Post(token, message);
+}
+
+// The session ended or the X server went: the program ends as the user would
+// end it, and stores what it stores on a close.
+void DisplayServer::DisplayLost()
+{
+    std::vector<int32> tokens;
+    {
+        std::lock_guard<std::mutex> guard(fLock);
+        for (const auto& entry : fWindows)
+            tokens.push_back(entry.first);
+    }
+    for (int32 token : tokens) {
+        BMessage message(B_QUIT_REQUESTED);
+        Post(token, message);
+    }
 }
 
 void DisplayServer::UserMouseMoved(int32 token, BPoint where)

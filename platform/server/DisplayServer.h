@@ -67,6 +67,9 @@ public:
     void UserKeyUp(int32 token, int32 key);
     void UserDropped(int32 token, const std::vector<std::string>& paths, BPoint screenWhere);
 
+    // The display went away: each window is asked to close, as by its close box.
+    void DisplayLost();
+
     // For backends and tests.
     int32 TokenOf(const void* owner) const;
     bool GetModel(int32 token, WindowModel* model) const;

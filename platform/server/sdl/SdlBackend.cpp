@@ -1,6 +1,7 @@
 #include "server/DisplayBackend.h"
 #include "server/sdl/Scancodes.h"
 #include "server/sdl/XErrors.h"
+#include "server/sdl/XWindow.h"
 
 #include <File.h>
 #include <GraphicsDefs.h>
@@ -10,8 +11,10 @@
 #include <SDL.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cmath>
+#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -21,6 +24,11 @@
 #include <map>
 #include <set>
 #include <thread>
+
+#include <poll.h>
+#include <pthread.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
 
 namespace BPrivate
 {
@@ -106,11 +114,21 @@ struct SdlWindow {
     WindowModel model;
     Expected moves;
     Expected sizes;
-    Expected minimizes; // 1 minimised, 0 restored
+    Expected minimizes;  // 1 minimised, 0 restored
+    Uint64 mapCheck = 0; // when to see whether the window manager mapped it; 0: no need
 };
 
-// One thread alone talks to SDL. It sleeps in SDL_WaitEvent; the windows'
-// requests are queued and wake it with a user event.
+// A window manager that starts at the same moment as the program may lose the
+// request to map a window; it is asked again this often until it has done it.
+constexpr Uint64 kMapRetry = 1000;
+// How long the program's end waits for the display thread to finish.
+constexpr std::chrono::seconds kStopTimeout(2);
+
+// One thread alone talks to SDL, and so to the window system. On X11 it sleeps
+// in poll() on the X connection and an eventfd that the windows' queued
+// requests wake it by, so that no other thread ever touches X; on other
+// drivers it sleeps in SDL_WaitEvent and requests wake it with a user event.
+// Nothing it calls waits on the window manager without a bound.
 class SdlBackend : public DisplayBackend
 {
 public:
@@ -118,6 +136,7 @@ public:
     ~SdlBackend() override;
 
     bool Start();
+    bool Stop() override;
 
     const char* Name() const override { return "sdl"; }
     BRect ScreenFrame() const override { return fScreen; }
@@ -148,25 +167,16 @@ public:
     {
         Queue([text] { SDL_SetClipboardText(text.c_str()); });
     }
-    bool ClipboardGet(std::string* text) override
-    {
-        auto result = std::make_shared<std::promise<std::string>>();
-        std::future<std::string> answer = result->get_future();
-        Queue([result] {
-            char* clipboard = SDL_GetClipboardText();
-            result->set_value(clipboard != nullptr ? clipboard : "");
-            SDL_free(clipboard);
-        });
-        if (answer.wait_for(std::chrono::seconds(2)) != std::future_status::ready)
-            return false;
-        *text = answer.get();
-        return true;
-    }
+    bool ClipboardGet(std::string* text) override;
 
 private:
     void Run(std::promise<bool>* started);
+    static void DisplayLost();
     void Queue(std::function<void()> task);
     void RunQueued();
+    void Wait();
+    void CheckMaps();
+    void Map(SdlWindow& window);
     void LoadIcon();
     void Create(int32 token, SdlWindow& window);
     void Destroy(int32 token);
@@ -180,6 +190,8 @@ private:
 
     DisplayServer& fServer;
     std::thread fThread;
+    bool fX11 = false;
+    int fWakeFd = -1;
     Uint32 fWakeEvent = (Uint32)-1;
     BRect fScreen = BRect(0, 0, 1023, 767);
 
@@ -187,8 +199,14 @@ private:
     std::deque<std::function<void()>> fQueue;
     std::set<int32> fPresentPending;
     bool fStopping = false;
+    bool fFinished = false;
+    std::condition_variable fFinishedCondition;
+    // Left behind by a program that could not wait for it any longer.
+    std::atomic<bool> fAbandoned = false;
+    std::atomic<bool> fLost = false;
 
     // The server thread's own.
+    int fXConnection = -1;
     std::map<int32, SdlWindow> fWindows;
     SDL_Surface* fIcon = nullptr;
     std::vector<uint32> fIconPixels;
@@ -196,12 +214,63 @@ private:
     bool fDropping = false;
 };
 
+// The backend whose thread is the calling thread.
+thread_local SdlBackend* tDisplayThreadBackend = nullptr;
+
 SdlBackend::~SdlBackend()
 {
+    if (fThread.joinable())
+        Stop();
+    if (fWakeFd >= 0)
+        close(fWakeFd);
+}
+
+bool SdlBackend::Stop()
+{
     if (!fThread.joinable())
-        return;
+        return true;
     Queue([this] { fStopping = true; });
+    bool finished;
+    {
+        std::unique_lock<std::mutex> guard(fQueueLock);
+        finished = fFinishedCondition.wait_for(guard, kStopTimeout, [this] { return fFinished; });
+    }
+    if (!finished) {
+        fprintf(stderr, "display: the display does not answer; the program ends without it\n");
+        fAbandoned = true;
+        fThread.detach();
+        return false;
+    }
     fThread.join();
+    return true;
+}
+
+bool SdlBackend::ClipboardGet(std::string* text)
+{
+    struct Answer {
+        std::mutex lock;
+        std::condition_variable ready;
+        bool done = false;
+        std::string text;
+    };
+    if (fLost)
+        return false;
+    auto answer = std::make_shared<Answer>();
+    Queue([answer] {
+        char* clipboard = SDL_GetClipboardText();
+        {
+            std::lock_guard<std::mutex> guard(answer->lock);
+            answer->text = clipboard != nullptr ? clipboard : "";
+            answer->done = true;
+        }
+        SDL_free(clipboard);
+        answer->ready.notify_all();
+    });
+    std::unique_lock<std::mutex> guard(answer->lock);
+    if (!answer->ready.wait_for(guard, std::chrono::seconds(2), [&] { return answer->done; }))
+        return false;
+    *text = answer->text;
+    return true;
 }
 
 bool SdlBackend::Start()
@@ -209,6 +278,9 @@ bool SdlBackend::Start()
     // Without a session bus SDL's D-Bus would try to launch one, which would
     // outlive the program (and the attempt leaks when it fails): say there is none.
     setenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/session-bus", 0);
+    fWakeFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (fWakeFd < 0)
+        return false;
     std::promise<bool> started;
     std::future<bool> result = started.get_future();
     fThread = std::thread(&SdlBackend::Run, this, &started);
@@ -223,7 +295,12 @@ void SdlBackend::Queue(std::function<void()> task)
     std::lock_guard<std::mutex> guard(fQueueLock);
     bool wake = fQueue.empty();
     fQueue.push_back(std::move(task));
-    if (wake) {
+    if (!wake)
+        return;
+    if (fX11) {
+        uint64_t one = 1;
+        write(fWakeFd, &one, sizeof one);
+    } else {
         SDL_Event event = {};
         event.type = fWakeEvent;
         SDL_PushEvent(&event);
@@ -237,8 +314,80 @@ void SdlBackend::RunQueued()
         std::lock_guard<std::mutex> guard(fQueueLock);
         tasks.swap(fQueue);
     }
-    for (auto& task : tasks)
+    for (auto& task : tasks) {
+        if (fAbandoned)
+            return;
         task();
+    }
+}
+
+// Sleeps until a request is queued or the window system has news, and while a
+// window waits to be mapped, no longer than until it is due to be checked.
+void SdlBackend::Wait()
+{
+    if (!fX11) {
+        SDL_Event event;
+        if (SDL_WaitEvent(&event) != 0 && event.type != fWakeEvent)
+            HandleEvent(event);
+        return;
+    }
+    int timeout = -1;
+    Uint64 now = SDL_GetTicks64();
+    for (const auto& entry : fWindows) {
+        if (entry.second.mapCheck != 0) {
+            int due = entry.second.mapCheck > now ? (int)(entry.second.mapCheck - now) : 0;
+            timeout = timeout < 0 ? due : std::min(timeout, due);
+        }
+    }
+    pollfd fds[2] = {{fWakeFd, POLLIN, 0}, {fXConnection, POLLIN, 0}};
+    poll(fds, fXConnection >= 0 ? 2 : 1, timeout);
+    uint64_t count;
+    read(fWakeFd, &count, sizeof count);
+    CheckMaps();
+}
+
+// Asks for the window to be mapped without waiting for the window manager, as
+// SDL_ShowWindow and SDL_RestoreWindow do on X11; later checks ask again.
+void SdlBackend::Map(SdlWindow& window)
+{
+    if (!x_map_window(window.window)) {
+        SDL_ShowWindow(window.window);
+        return;
+    }
+    window.mapCheck = SDL_GetTicks64() + kMapRetry;
+}
+
+void SdlBackend::CheckMaps()
+{
+    Uint64 now = SDL_GetTicks64();
+    for (auto& [token, window] : fWindows) {
+        if (window.mapCheck == 0 || window.mapCheck > now)
+            continue;
+        if (window.window == nullptr || !window.model.shown || window.model.minimized ||
+            x_window_viewable(window.window)) {
+            window.mapCheck = 0;
+            continue;
+        }
+        Map(window);
+    }
+}
+
+// Xlib calls this when its connection to the X server breaks, and ends the
+// process if it returns. Only the display thread talks to X, so it runs there:
+// it asks each window to close, as its close box does, and ends the thread with
+// pthread_exit. That leaves Xlib and SDL without returning into them (Xlib has
+// released the connection's lock before calling), runs the destructors of the
+// thread's own frames, and SDL is not called again; the program then ends as on
+// a close. A longjmp would skip those destructors, and an exit handler of
+// Xlib's that returns would let SDL go on with a dead connection.
+void SdlBackend::DisplayLost()
+{
+    SdlBackend* backend = tDisplayThreadBackend;
+    if (backend == nullptr)
+        return;
+    backend->fLost = true;
+    backend->fServer.DisplayLost();
+    pthread_exit(nullptr);
 }
 
 void SdlBackend::WindowPresented(int32 token, BRect rect)
@@ -266,7 +415,18 @@ void SdlBackend::Run(std::promise<bool>* started)
     // The pixels go straight to the window system: a GL renderer behind the
     // window surface would make SDL recreate the windows it has shown.
     SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
-    InstallXErrorHandler();
+    tDisplayThreadBackend = this;
+    InstallXErrorHandlers(&SdlBackend::DisplayLost);
+    // Also when the thread is ended by the loss of the display.
+    struct Finished {
+        SdlBackend* backend;
+        ~Finished()
+        {
+            std::lock_guard<std::mutex> guard(backend->fQueueLock);
+            backend->fFinished = true;
+            backend->fFinishedCondition.notify_all();
+        }
+    } finished{this};
     if (SDL_Init(SDL_INIT_VIDEO) != 0) {
         started->set_value(false);
         return;
@@ -281,6 +441,7 @@ void SdlBackend::Run(std::promise<bool>* started)
         started->set_value(false);
         return;
     }
+    fX11 = strcmp(driver, "x11") == 0;
     fWakeEvent = SDL_RegisterEvents(1);
     SDL_Rect bounds;
     if (SDL_GetDisplayBounds(0, &bounds) == 0)
@@ -289,15 +450,19 @@ void SdlBackend::Run(std::promise<bool>* started)
     SDL_EventState(SDL_DROPFILE, SDL_ENABLE);
     started->set_value(true);
 
-    while (!fStopping) {
+    while (!fStopping && !fAbandoned) {
+        RunQueued();
         SDL_Event event;
-        if (SDL_WaitEvent(&event) == 0)
-            continue;
-        if (event.type == fWakeEvent)
-            RunQueued();
-        else
-            HandleEvent(event);
+        while (!fStopping && !fAbandoned && SDL_PollEvent(&event) != 0) {
+            if (event.type != fWakeEvent)
+                HandleEvent(event);
+        }
+        if (fStopping || fAbandoned)
+            break;
+        Wait();
     }
+    if (fAbandoned)
+        return;
 
     for (auto& entry : fWindows) {
         if (entry.second.window != nullptr)
@@ -355,6 +520,8 @@ void SdlBackend::Create(int32 token, SdlWindow& window)
         SDL_SetWindowIcon(window.window, fIcon);
     ApplyLimits(window);
     window.moves.Request(x, y);
+    if (fXConnection < 0)
+        fXConnection = x_connection_of(window.window);
 }
 
 void SdlBackend::Destroy(int32 token)
@@ -425,12 +592,18 @@ void SdlBackend::Apply(int32 token, const WindowModel& now)
     }
     SDL_SetWindowResizable(window.window, resizable(now) ? SDL_TRUE : SDL_FALSE);
     if (!now.shown) {
-        if (before.shown)
+        if (before.shown && window.mapCheck != 0) {
+            // Not known to SDL as shown yet: SDL_HideWindow would do nothing.
+            window.mapCheck = 0;
+            window.minimizes.Request(1, 0);
+            x_withdraw_window(window.window);
+        } else if (before.shown) {
             SDL_HideWindow(window.window);
+        }
         return;
     }
     if (!before.shown) {
-        SDL_ShowWindow(window.window);
+        Map(window);
         // The window manager placed the frame where the content should be;
         // now that SDL knows the frame's borders it can place the content.
         window.moves.Request(x, y);
@@ -441,17 +614,24 @@ void SdlBackend::Apply(int32 token, const WindowModel& now)
         window.minimizes.Request(1, 0);
         SDL_MinimizeWindow(window.window);
     } else if (!now.minimized && before.minimized && before.shown) {
-        // SDL restores only what it knows to be minimised: let it read the
-        // window system's news first.
-        SDL_PumpEvents();
         window.minimizes.Request(0, 0);
-        SDL_RestoreWindow(window.window);
+        if (fX11) {
+            Map(window);
+            SDL_RaiseWindow(window.window);
+        } else {
+            // SDL restores only what it knows to be minimised: let it read the
+            // window system's news first.
+            SDL_PumpEvents();
+            SDL_RestoreWindow(window.window);
+        }
     }
 }
 
 // Copies the window's pixels from the server onto the SDL window.
 void SdlBackend::Show(int32 token)
 {
+    if (fAbandoned)
+        return;
     auto found = fWindows.find(token);
     if (found == fWindows.end() || found->second.window == nullptr)
         return;

@@ -13,6 +13,9 @@ namespace BPrivate
 namespace
 {
 
+// Xlib's handlers are the process's, and take no context.
+void (*sDisplayLost)() = nullptr;
+
 int ReportXError(Display* display, XErrorEvent* error)
 {
     // SDL wakes its event wait by sending an event to one of its windows, from the thread
@@ -27,13 +30,23 @@ int ReportXError(Display* display, XErrorEvent* error)
     return 0;
 }
 
+int HandleLostConnection(Display* display)
+{
+    fprintf(stderr, "display: the connection to the X server is lost\n");
+    if (sDisplayLost != nullptr)
+        sDisplayLost();
+    return 0;
+}
+
 } // namespace
 
-void InstallXErrorHandler()
+void InstallXErrorHandlers(void (*displayLost)())
 {
+    sDisplayLost = displayLost;
     // Before SDL opens its connections: SDL puts back the handler it found when it quits, and
     // the connection it then closes may still report an error.
     XSetErrorHandler(ReportXError);
+    XSetIOErrorHandler(HandleLostConnection);
 }
 
 } // namespace BPrivate

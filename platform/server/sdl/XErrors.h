@@ -4,8 +4,10 @@
 namespace BPrivate
 {
 
-// Makes X protocol errors non-fatal for the whole process; Xlib's own handler exits.
-void InstallXErrorHandler();
+// Makes X protocol errors non-fatal for the whole process; Xlib's own handler
+// exits. When the connection to the X server breaks, `displayLost` is called; if
+// it returns, Xlib ends the process as it always does.
+void InstallXErrorHandlers(void (*displayLost)());
 
 } // namespace BPrivate
 
