@@ -415,7 +415,6 @@ void SdlBackend::Run(std::promise<bool>* started)
     // The pixels go straight to the window system: a GL renderer behind the
     // window surface would make SDL recreate the windows it has shown.
     SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
-    tDisplayThreadBackend = this;
     InstallXErrorHandlers(&SdlBackend::DisplayLost);
     // Also when the thread is ended by the loss of the display.
     struct Finished {
@@ -448,6 +447,8 @@ void SdlBackend::Run(std::promise<bool>* started)
         fScreen = BRect(bounds.x, bounds.y, bounds.x + bounds.w - 1, bounds.y + bounds.h - 1);
     LoadIcon();
     SDL_EventState(SDL_DROPFILE, SDL_ENABLE);
+    // From here on the loss of the display ends this thread; before, the process.
+    tDisplayThreadBackend = this;
     started->set_value(true);
 
     while (!fStopping && !fAbandoned) {

@@ -18,9 +18,8 @@ void (*sDisplayLost)() = nullptr;
 
 int ReportXError(Display* display, XErrorEvent* error)
 {
-    // SDL wakes its event wait by sending an event to one of its windows, from the thread
-    // that posts; when that window was destroyed a moment before, the BadWindow that comes
-    // back is harmless.
+    // An event sent to a window that was destroyed a moment before (as SDL wakes its event
+    // wait) comes back as a BadWindow, which is harmless.
     if (error->error_code == BadWindow && error->request_code == X_SendEvent)
         return 0;
     char text[160];
