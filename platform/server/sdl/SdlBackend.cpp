@@ -387,6 +387,9 @@ void SdlBackend::DisplayLost()
         return;
     backend->fLost = true;
     backend->fServer.DisplayLost();
+    // Memory only, as SDL_Quit would free it.
+    SDL_FreeSurface(backend->fIcon);
+    SDL_TLSCleanup();
     pthread_exit(nullptr);
 }
 
