@@ -443,7 +443,7 @@ void SdlBackend::Run(std::promise<bool>* started)
         started->set_value(false);
         return;
     }
-    fX11 = strcmp(driver, "x11") == 0;
+    fX11 = driver != nullptr && strcmp(driver, "x11") == 0;
     fWakeEvent = SDL_RegisterEvents(1);
     SDL_Rect bounds;
     if (SDL_GetDisplayBounds(0, &bounds) == 0)
