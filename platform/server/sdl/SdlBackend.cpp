@@ -174,6 +174,7 @@ private:
     static void DisplayLost();
     void Queue(std::function<void()> task);
     void RunQueued();
+    void HandleEvents();
     void Wait();
     void CheckMaps();
     void Map(SdlWindow& window);
@@ -321,6 +322,26 @@ void SdlBackend::RunQueued()
     }
 }
 
+// Handles what the window system has sent, until nothing is left: neither in
+// SDL's queue nor in Xlib's, which SDL's own calls may have filled meanwhile,
+// and which a sleep on the connection would not see.
+void SdlBackend::HandleEvents()
+{
+    for (;;) {
+        SDL_PumpEvents();
+        bool handled = false;
+        SDL_Event event;
+        while (!fStopping && !fAbandoned &&
+               SDL_PeepEvents(&event, 1, SDL_GETEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) > 0) {
+            handled = true;
+            if (event.type != fWakeEvent)
+                HandleEvent(event);
+        }
+        if (!handled || fStopping || fAbandoned)
+            return;
+    }
+}
+
 // Sleeps until a request is queued or the window system has news, and while a
 // window waits to be mapped, no longer than until it is due to be checked.
 void SdlBackend::Wait()
@@ -456,11 +477,7 @@ void SdlBackend::Run(std::promise<bool>* started)
 
     while (!fStopping && !fAbandoned) {
         RunQueued();
-        SDL_Event event;
-        while (!fStopping && !fAbandoned && SDL_PollEvent(&event) != 0) {
-            if (event.type != fWakeEvent)
-                HandleEvent(event);
-        }
+        HandleEvents();
         if (fStopping || fAbandoned)
             break;
         Wait();
