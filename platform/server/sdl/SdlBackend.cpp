@@ -407,7 +407,9 @@ void SdlBackend::DisplayLost()
     if (backend == nullptr)
         return;
     backend->fLost = true;
-    backend->fServer.DisplayLost();
+    // While it stops, the windows are going already.
+    if (!backend->fStopping)
+        backend->fServer.DisplayLost();
     // Memory only, as SDL_Quit would free it.
     SDL_FreeSurface(backend->fIcon);
     SDL_TLSCleanup();
@@ -490,8 +492,8 @@ void SdlBackend::Run(std::promise<bool>* started)
             SDL_DestroyWindow(entry.second.window);
     }
     fWindows.clear();
-    if (fIcon != nullptr)
-        SDL_FreeSurface(fIcon);
+    SDL_FreeSurface(fIcon);
+    fIcon = nullptr;
     SDL_Quit();
 }
 
