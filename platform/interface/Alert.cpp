@@ -7,7 +7,7 @@
 
 #include "interface/AlertBackground.h"
 #include "interface/AlertButton.h"
-#include "server/DisplayServer.h"
+#include "interface/DisplayLink.h"
 
 #include <algorithm>
 #include <cctype>
@@ -108,7 +108,7 @@ BAlert::BAlert(const char* title, const char* text, const char* button0, const c
     float alertHeight = buttonTop + buttonHeight + kMargin - 1;
     ResizeTo(alertWidth, alertHeight);
 
-    BRect screen = BPrivate::DisplayServer::Acquire()->ScreenFrame();
+    BRect screen = BPrivate::DisplayLink::ScreenFrame();
     MoveTo(std::floor(screen.left + (screen.Width() - alertWidth) / 2),
            std::floor(screen.top + (screen.Height() - alertHeight) / 3));
 

@@ -5,7 +5,7 @@
 #include <GraphicsDefs.h>
 #include <Point.h>
 
-#include "interface/Canvas.h"
+#include "interface/DisplayLink.h"
 
 namespace BPrivate
 {

@@ -1,6 +1,6 @@
 #include <InterfaceDefs.h>
 
-#include "server/DisplayServer.h"
+#include "interface/DisplayLink.h"
 
 // The platform's default colours of its user interface.
 rgb_color ui_color(color_which which)
@@ -31,6 +31,5 @@ rgb_color ui_color(color_which which)
 // window exists.
 uint32 modifiers()
 {
-    std::shared_ptr<BPrivate::DisplayServer> server = BPrivate::DisplayServer::Existing();
-    return server ? server->Modifiers() : 0;
+    return BPrivate::DisplayLink::Modifiers();
 }

@@ -6,7 +6,7 @@
 
 #include <memory>
 
-#include "interface/Canvas.h"
+#include "interface/DisplayLink.h"
 
 class BBitmap;
 

@@ -2,7 +2,7 @@
 
 #include <InterfaceDefs.h>
 
-#include "server/DisplayServer.h"
+#include "interface/DisplayLink.h"
 
 const screen_id B_MAIN_SCREEN_ID = {0};
 
@@ -31,7 +31,7 @@ BRect BScreen::Frame()
 {
     if (!fValid)
         return BRect();
-    return BPrivate::DisplayServer::Acquire()->ScreenFrame();
+    return BPrivate::DisplayLink::ScreenFrame();
 }
 
 color_space BScreen::ColorSpace()

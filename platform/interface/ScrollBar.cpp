@@ -4,6 +4,8 @@
 #include <Message.h>
 #include <Window.h>
 
+#include "interface/DisplayLink.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -260,7 +262,8 @@ void BScrollBar::MessageReceived(BMessage* message)
 {
     if (message->what == B_MOUSE_WHEEL_CHANGED) {
         float delta = 0;
-        message->FindFloat(fOrientation == B_VERTICAL ? "be:wheel_delta_y" : "be:wheel_delta_x",
+        message->FindFloat(fOrientation == B_VERTICAL ? BPrivate::kWheelDeltaYField
+                                                      : BPrivate::kWheelDeltaXField,
                            &delta);
         SetValue(fValue + delta * kWheelSteps * fSmallStep);
         return;

@@ -5,8 +5,8 @@
 #include <ScrollBar.h>
 #include <Window.h>
 
+#include "interface/DisplayLink.h"
 #include "interface/FontEngine.h"
-#include "server/DisplayServer.h"
 
 #include <algorithm>
 #include <cctype>
@@ -554,8 +554,8 @@ void BTextView::Copy(BClipboard* clipboard)
 {
     if (fSelStart >= fSelEnd)
         return;
-    BPrivate::DisplayServer::Acquire()->SetClipboardText(fText.data() + fSelStart,
-                                                         static_cast<size_t>(fSelEnd - fSelStart));
+    BPrivate::DisplayLink::SetClipboardText(fText.data() + fSelStart,
+                                            static_cast<size_t>(fSelEnd - fSelStart));
 }
 
 void BTextView::Cut(BClipboard* clipboard)
@@ -715,7 +715,7 @@ void BTextView::KeyDown(const char* bytes, int32 numBytes)
                 Cut(nullptr);
         } else if (key == 'v' || byte == 0x16) {
             if (fEditable) {
-                std::string pasted = BPrivate::DisplayServer::Acquire()->ClipboardText();
+                std::string pasted = BPrivate::DisplayLink::ClipboardText();
                 ReplaceSelection(pasted.data(), static_cast<int32>(pasted.size()));
             }
         }
@@ -819,7 +819,7 @@ void BTextView::MessageReceived(BMessage* message)
     switch (message->what) {
     case B_MOUSE_WHEEL_CHANGED: {
         float deltaY = 0;
-        message->FindFloat("be:wheel_delta_y", &deltaY);
+        message->FindFloat(BPrivate::kWheelDeltaYField, &deltaY);
         Layout();
         ScrollToTop(Bounds().top + deltaY * kWheelLines * fLineHeight);
         break;

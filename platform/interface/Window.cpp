@@ -11,18 +11,19 @@
 #include <cstring>
 
 #include "app/PulseTimer.h"
+#include "interface/DisplayLink.h"
 #include "interface/WindowCanvas.h"
-#include "server/DisplayServer.h"
 
-using BPrivate::DisplayServer;
+using BPrivate::DisplayLink;
+using BPrivate::kUserActionField;
+using BPrivate::WindowDecor;
 using BPrivate::WindowModel;
 
 namespace
 {
 
-// Marks the geometry messages of the display that report what the user did;
-// the window's notices of its own changes do not carry it.
-constexpr const char* kUserActionField = "be:user_action";
+// Where a mouse-moved message's view lies in relation to the pointer.
+constexpr const char* kTransitField = "be:transit";
 
 void look_and_feel_of(window_type type, window_look* look, window_feel* feel)
 {
@@ -137,8 +138,7 @@ void BWindow::InitWindow(BRect frame, const char* title, window_look look, windo
     fTopView->SetViewColor(ui_color(B_PANEL_BACKGROUND_COLOR));
     fTopView->AttachTo(this);
 
-    fServer = DisplayServer::Acquire();
-    fServerToken = fServer->AddWindow(this, Model(), BMessenger(this, this));
+    fLink = std::make_unique<DisplayLink>(this, Model(), BMessenger(this, this));
     if (be_app != NULL)
         be_app->_RegisterWindow(this);
     InvalidateRect(Bounds());
@@ -149,7 +149,7 @@ BWindow::~BWindow()
     fPulseTimer.reset();
     if (be_app != NULL)
         be_app->_UnregisterWindow(this);
-    fServer->RemoveWindow(fServerToken);
+    fLink.reset();
     fDestroying = true;
     delete fTopView;
     fTopView = nullptr;
@@ -160,9 +160,13 @@ BPrivate::WindowModel BWindow::Model() const
     WindowModel model;
     model.title = fTitle;
     model.frame = fFrame;
-    model.look = fLook;
-    model.feel = fFeel;
-    model.flags = fFlags;
+    if (fLook == B_FLOATING_WINDOW_LOOK)
+        model.decor = WindowDecor::kUtility;
+    else if (fLook == B_NO_BORDER_WINDOW_LOOK || fLook == B_BORDERED_WINDOW_LOOK)
+        model.decor = WindowDecor::kBorderless;
+    model.closable = (fFlags & B_NOT_CLOSABLE) == 0;
+    model.fixedWidth = (fFlags & (B_NOT_RESIZABLE | B_NOT_H_RESIZABLE)) != 0;
+    model.fixedHeight = (fFlags & (B_NOT_RESIZABLE | B_NOT_V_RESIZABLE)) != 0;
     model.minWidth = fMinWidth;
     model.maxWidth = fMaxWidth;
     model.minHeight = fMinHeight;
@@ -174,7 +178,7 @@ BPrivate::WindowModel BWindow::Model() const
 
 void BWindow::SendStateToServer() const
 {
-    fServer->UpdateWindow(fServerToken, Model());
+    fLink->Update(Model());
 }
 
 bool BWindow::HoldsLock() const
@@ -303,7 +307,7 @@ void BWindow::DispatchMessage(BMessage* message, BHandler* target)
     default:
         if (is_input(message->what))
             RouteKey(message, target);
-        else if (message->what == B_SIMPLE_DATA && message->HasPoint("_drop_point_"))
+        else if (message->what == B_SIMPLE_DATA && message->HasPoint(BPrivate::kDropPointField))
             RouteDrop(message, target);
         else
             BLooper::DispatchMessage(message, target);
@@ -396,8 +400,8 @@ void BWindow::RouteMouse(BMessage* message, BHandler* target)
         }
         BPoint local = where - view->OriginInWindow();
         message->ReplacePoint("where", local);
-        if (message->ReplaceInt32("be:transit", transit) != B_OK)
-            message->AddInt32("be:transit", transit);
+        if (message->ReplaceInt32(kTransitField, transit) != B_OK)
+            message->AddInt32(kTransitField, transit);
         view->MouseMoved(local, (uint32)transit, NULL);
         return;
     }
@@ -417,7 +421,7 @@ void BWindow::RouteMouse(BMessage* message, BHandler* target)
 void BWindow::RouteDrop(BMessage* message, BHandler* target)
 {
     BPoint dropPoint;
-    message->FindPoint("_drop_point_", &dropPoint);
+    message->FindPoint(BPrivate::kDropPointField, &dropPoint);
     message->fWasDropped = true;
     message->fDropPoint = dropPoint;
     BView* view = OwnView(target);
@@ -565,7 +569,7 @@ void BWindow::Zoom()
 {
     if ((fFlags & B_NOT_ZOOMABLE) != 0)
         return;
-    BRect screen = fServer->ScreenFrame();
+    BRect screen = DisplayLink::ScreenFrame();
     Zoom(screen.LeftTop(), std::min(screen.Width(), fZoomWidth),
          std::min(screen.Height(), fZoomHeight));
 }
@@ -662,7 +666,7 @@ bool BWindow::IsMinimized() const
 void BWindow::Activate(bool active)
 {
     if (active)
-        fServer->ActivateWindow(fServerToken);
+        fLink->Activate();
 }
 
 bool BWindow::IsActive() const
@@ -831,7 +835,7 @@ void BWindow::DrawPending()
     fDirty = BRect();
     BPrivate::Canvas& canvas = fCanvas->Get();
     fTopView->DrawTree(canvas, dirty, Bounds());
-    fServer->Present(fServerToken, canvas, dirty);
+    fLink->Present(canvas, dirty);
 }
 
 void BWindow::PresentDirectDrawing()
@@ -840,7 +844,7 @@ void BWindow::PresentDirectDrawing()
         return;
     BRect drawn = fDirectlyDrawn;
     fDirectlyDrawn = BRect();
-    fServer->Present(fServerToken, fCanvas->Get(), drawn);
+    fLink->Present(fCanvas->Get(), drawn);
 }
 
 void BWindow::UpdateIfNeeded()

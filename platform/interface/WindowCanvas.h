@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "interface/Canvas.h"
+#include "interface/DisplayLink.h"
 
 namespace BPrivate
 {

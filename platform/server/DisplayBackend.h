@@ -20,6 +20,10 @@ class DisplayBackend
 public:
     virtual ~DisplayBackend() = default;
 
+    // Ends the backend's work. False when it could not within a bound: the
+    // backend must then be left alive, since its thread may still use it.
+    virtual bool Stop() { return true; }
+
     virtual const char* Name() const = 0;
     virtual BRect ScreenFrame() const { return BRect(0, 0, 1023, 767); }
 

@@ -5,7 +5,6 @@
 #include <InterfaceDefs.h>
 #include <Message.h>
 #include <OS.h>
-#include <View.h>
 
 #include <algorithm>
 #include <cmath>
@@ -15,6 +14,7 @@
 #include <utility>
 
 #include "server/DisplayBackend.h"
+#include "server/Keymap.h"
 
 namespace BPrivate
 {
@@ -25,154 +25,6 @@ namespace
 // A window that does not take its messages for this long loses them rather
 // than stalling the display.
 constexpr bigtime_t kPostTimeout = 500000;
-
-// Marks the geometry messages that report what the user did, as opposed to the
-// window's own notices of its program's changes.
-constexpr const char* kUserActionField = "be:user_action";
-
-struct KeyChars {
-    char plain;
-    char shifted;
-};
-
-// The characters of the platform's standard (US) keymap, by key code.
-KeyChars standard_key_chars(int32 key)
-{
-    static const char* const kDigits = "1234567890";
-    static const char* const kDigitsShifted = "!@#$%^&*()";
-    static const char* const kTopRow = "qwertyuiop";
-    static const char* const kHomeRow = "asdfghjkl";
-    static const char* const kBottomRow = "zxcvbnm";
-    if (key >= 0x12 && key <= 0x1b)
-        return {kDigits[key - 0x12], kDigitsShifted[key - 0x12]};
-    if (key >= 0x27 && key <= 0x30)
-        return {kTopRow[key - 0x27], (char)(kTopRow[key - 0x27] - 'a' + 'A')};
-    if (key >= 0x3c && key <= 0x44)
-        return {kHomeRow[key - 0x3c], (char)(kHomeRow[key - 0x3c] - 'a' + 'A')};
-    if (key >= 0x4c && key <= 0x52)
-        return {kBottomRow[key - 0x4c], (char)(kBottomRow[key - 0x4c] - 'a' + 'A')};
-    switch (key) {
-    case 0x11:
-        return {'`', '~'};
-    case 0x1c:
-        return {'-', '_'};
-    case 0x1d:
-        return {'=', '+'};
-    case 0x31:
-        return {'[', '{'};
-    case 0x32:
-        return {']', '}'};
-    case 0x33:
-        return {'\\', '|'};
-    case 0x45:
-        return {';', ':'};
-    case 0x46:
-        return {'\'', '"'};
-    case 0x53:
-        return {',', '<'};
-    case 0x54:
-        return {'.', '>'};
-    case 0x55:
-        return {'/', '?'};
-    case 0x5e:
-        return {' ', ' '};
-    default:
-        return {0, 0};
-    }
-}
-
-// The character of a key that types no text of its own.
-char function_key_char(int32 key)
-{
-    if (key >= 0x02 && key <= 0x0d)
-        return B_FUNCTION_KEY;
-    switch (key) {
-    case 0x01:
-        return B_ESCAPE;
-    case 0x1e:
-        return B_BACKSPACE;
-    case 0x1f:
-        return B_INSERT;
-    case 0x20:
-        return B_HOME;
-    case 0x21:
-        return B_PAGE_UP;
-    case 0x26:
-        return B_TAB;
-    case 0x34:
-        return B_DELETE;
-    case 0x35:
-        return B_END;
-    case 0x36:
-        return B_PAGE_DOWN;
-    case 0x47:
-        return B_ENTER;
-    case 0x57:
-        return B_UP_ARROW;
-    case 0x61:
-        return B_LEFT_ARROW;
-    case 0x62:
-        return B_DOWN_ARROW;
-    case 0x63:
-        return B_RIGHT_ARROW;
-    default:
-        return 0;
-    }
-}
-
-// The modifier bits a key holds down; 0 for other keys.
-uint32 modifier_bits(int32 key)
-{
-    switch (key) {
-    case 0x4b:
-        return B_SHIFT_KEY | B_LEFT_SHIFT_KEY;
-    case 0x56:
-        return B_SHIFT_KEY | B_RIGHT_SHIFT_KEY;
-    case 0x5c:
-        return B_CONTROL_KEY | B_LEFT_CONTROL_KEY;
-    case 0x60:
-        return B_CONTROL_KEY | B_RIGHT_CONTROL_KEY;
-    case 0x5d:
-        return B_COMMAND_KEY | B_LEFT_COMMAND_KEY;
-    case 0x5f:
-        return B_COMMAND_KEY | B_RIGHT_COMMAND_KEY;
-    case 0x66:
-        return B_OPTION_KEY | B_LEFT_OPTION_KEY;
-    case 0x67:
-        return B_OPTION_KEY | B_RIGHT_OPTION_KEY;
-    case 0x68:
-        return B_MENU_KEY;
-    case 0x3b:
-        return B_CAPS_LOCK;
-    default:
-        return 0;
-    }
-}
-
-bool is_modifier_key(int32 key)
-{
-    return modifier_bits(key) != 0;
-}
-
-// What the standard keymap types for a key under the given modifiers ("" for
-// none) and the key's unmodified character.
-std::string typed_text(int32 key, uint32 modifiers, int32* rawChar)
-{
-    KeyChars chars = standard_key_chars(key);
-    if (chars.plain == 0) {
-        char c = function_key_char(key);
-        *rawChar = (uint8)c;
-        return c != 0 ? std::string(1, c) : std::string();
-    }
-    *rawChar = (uint8)chars.plain;
-    bool letter = chars.plain >= 'a' && chars.plain <= 'z';
-    if ((modifiers & B_CONTROL_KEY) != 0 && letter)
-        return std::string(1, (char)(chars.plain - 'a' + 1));
-    bool shift = (modifiers & B_SHIFT_KEY) != 0;
-    if (letter && (modifiers & B_CAPS_LOCK) != 0)
-        shift = !shift;
-    return std::string(1, shift ? chars.shifted : chars.plain);
-}
 
 std::unique_ptr<DisplayBackend> choose_backend(DisplayServer& server)
 {
@@ -192,13 +44,15 @@ DisplayServer::DisplayServer() = default;
 
 DisplayServer::~DisplayServer()
 {
-    // The backend's thread calls back into the server: it goes first.
+    // The backend's thread calls back into the server: it goes first. One that
+    // hangs in the window system is left behind, so that the program can end.
     std::unique_ptr<DisplayBackend> backend;
     {
         std::lock_guard<std::mutex> guard(fLock);
         backend = std::move(fBackend);
     }
-    backend.reset();
+    if (backend && !backend->Stop())
+        backend.release();
 }
 
 // The process's one connection to its display, as the platform's application
@@ -294,7 +148,7 @@ void DisplayServer::Post(int32 token, BMessage& message)
     target.SendMessage(&message, (BHandler*)NULL, kPostTimeout);
 }
 
-int32 DisplayServer::AddWindow(const BWindow* owner, const WindowModel& model,
+int32 DisplayServer::AddWindow(const void* owner, const WindowModel& model,
                                const BMessenger& target)
 {
     std::lock_guard<std::mutex> guard(fLock);
@@ -503,11 +357,27 @@ void DisplayServer::UserClosed(int32 token)
     {
         std::lock_guard<std::mutex> guard(fLock);
         const Window* window = Find(token);
-        if (window == nullptr || (window->model.flags & B_NOT_CLOSABLE) != 0)
+        if (window == nullptr || !window->model.closable)
             return;
     }
     BMessage message(B_QUIT_REQUESTED);
     Post(token, message);
+}
+
+// The session ended or the X server went: the program ends as the user would
+// end it, and stores what it stores on a close.
+void DisplayServer::DisplayLost()
+{
+    std::vector<int32> tokens;
+    {
+        std::lock_guard<std::mutex> guard(fLock);
+        for (const auto& entry : fWindows)
+            tokens.push_back(entry.first);
+    }
+    for (int32 token : tokens) {
+        BMessage message(B_QUIT_REQUESTED);
+        Post(token, message);
+    }
 }
 
 void DisplayServer::UserMouseMoved(int32 token, BPoint where)
@@ -528,7 +398,6 @@ void DisplayServer::UserMouseMoved(int32 token, BPoint where)
     message.AddPoint("where", where);
     message.AddInt32("buttons", (int32)buttons);
     message.AddInt32("modifiers", (int32)modifiers);
-    message.AddInt32("be:transit", B_INSIDE_VIEW);
     Post(token, message);
 }
 
@@ -568,8 +437,8 @@ void DisplayServer::UserWheel(int32 token, float deltaX, float deltaY)
 {
     BMessage message(B_MOUSE_WHEEL_CHANGED);
     message.AddInt64("when", system_time());
-    message.AddFloat("be:wheel_delta_x", deltaX);
-    message.AddFloat("be:wheel_delta_y", deltaY);
+    message.AddFloat(kWheelDeltaXField, deltaX);
+    message.AddFloat(kWheelDeltaYField, deltaY);
     Post(token, message);
 }
 
@@ -604,7 +473,7 @@ void DisplayServer::PostKey(int32 token, uint32 what, int32 key, const char* byt
         message.AddInt32("raw_char", rawChar);
     }
     if (repeat)
-        message.AddInt32("be:key_repeat", 1);
+        message.AddInt32(kKeyRepeatField, 1);
     Post(token, message);
 }
 
@@ -618,7 +487,7 @@ void DisplayServer::PostModifiersChanged(int32 token, uint32 oldModifiers)
         message.AddInt32("modifiers", (int32)fModifiers);
         memcpy(states, fKeyStates, sizeof(states));
     }
-    message.AddInt32("be:old_modifiers", (int32)oldModifiers);
+    message.AddInt32(kOldModifiersField, (int32)oldModifiers);
     message.AddData("states", B_UINT8_TYPE, states, sizeof(states));
     Post(token, message);
 }
@@ -643,7 +512,7 @@ void DisplayServer::UserKeyDown(int32 token, int32 key, const char* text, bool r
             fModifiers |= bits;
         }
         newModifiers = fModifiers;
-        if (!is_modifier_key(key)) {
+        if (bits == 0) {
             bytes = typed_text(key, fModifiers, &rawChar);
             if (text != NULL && text[0] != '\0')
                 bytes = text;
@@ -683,7 +552,7 @@ void DisplayServer::UserKeyUp(int32 token, int32 key)
             }
         }
         newModifiers = fModifiers;
-        if (!is_modifier_key(key))
+        if (bits == 0)
             bytes = typed_text(key, fModifiers, &rawChar);
     }
     if (bytes.empty())
@@ -705,11 +574,11 @@ void DisplayServer::UserDropped(int32 token, const std::vector<std::string>& pat
     }
     if (message.IsEmpty())
         return;
-    message.AddPoint("_drop_point_", screenWhere);
+    message.AddPoint(kDropPointField, screenWhere);
     Post(token, message);
 }
 
-int32 DisplayServer::TokenOf(const BWindow* owner) const
+int32 DisplayServer::TokenOf(const void* owner) const
 {
     std::lock_guard<std::mutex> guard(fLock);
     for (const auto& [token, window] : fWindows) {

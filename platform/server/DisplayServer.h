@@ -3,8 +3,8 @@
 
 #include <GraphicsDefs.h>
 #include <Messenger.h>
+#include <Point.h>
 #include <Rect.h>
-#include <Window.h>
 
 #include <cstdint>
 #include <map>
@@ -13,28 +13,12 @@
 #include <string>
 #include <vector>
 
-#include "interface/Canvas.h"
+#include "server/DisplayProtocol.h"
 
 namespace BPrivate
 {
 
 class DisplayBackend;
-
-// What the layer keeps of a window, and what a backend shows of it.
-struct WindowModel {
-    std::string title;
-    BRect frame;
-    window_look look = B_TITLED_WINDOW_LOOK;
-    window_feel feel = B_NORMAL_WINDOW_FEEL;
-    uint32 flags = 0;
-    float minWidth = 0;
-    float maxWidth = 32768;
-    float minHeight = 0;
-    float maxHeight = 32768;
-    bool shown = false;
-    bool minimized = false;
-    bool active = false;
-};
 
 // The process's display. Windows describe themselves to it and hand it their
 // pixels; it shows them through a backend (an SDL window each, or nothing) and
@@ -57,8 +41,9 @@ public:
     const char* BackendName() const;
     BRect ScreenFrame() const;
 
-    // From windows. None of these waits for the backend.
-    int32 AddWindow(const BWindow* window, const WindowModel& model, const BMessenger& target);
+    // From windows. None of these waits for the backend. `owner` is what the
+    // window is known by to TokenOf().
+    int32 AddWindow(const void* owner, const WindowModel& model, const BMessenger& target);
     void RemoveWindow(int32 token);
     void UpdateWindow(int32 token, const WindowModel& model);
     void Present(int32 token, const Canvas& canvas, BRect rect);
@@ -82,8 +67,11 @@ public:
     void UserKeyUp(int32 token, int32 key);
     void UserDropped(int32 token, const std::vector<std::string>& paths, BPoint screenWhere);
 
+    // The display went away: each window is asked to close, as by its close box.
+    void DisplayLost();
+
     // For backends and tests.
-    int32 TokenOf(const BWindow* window) const;
+    int32 TokenOf(const void* owner) const;
     bool GetModel(int32 token, WindowModel* model) const;
     bool ReadPixel(int32 token, int32 x, int32 y, rgb_color* color) const;
     // Copies the window's pixels (B, G, R, A bytes) into `pixels`.
@@ -91,7 +79,7 @@ public:
 
 private:
     struct Window {
-        const BWindow* owner = nullptr;
+        const void* owner = nullptr;
         WindowModel model;
         BMessenger target;
         std::vector<uint32> pixels;

@@ -15,7 +15,7 @@ class BView;
 
 namespace BPrivate
 {
-class DisplayServer;
+class DisplayLink;
 class PulseTimer;
 class WindowCanvas;
 struct WindowModel;
@@ -222,8 +222,7 @@ private:
     BRect fDirectlyDrawn; // drawn outside an update, not yet shown
     bool fUpdatePosted = false;
     std::unique_ptr<BPrivate::WindowCanvas> fCanvas;
-    std::shared_ptr<BPrivate::DisplayServer> fServer;
-    int32 fServerToken = -1;
+    std::unique_ptr<BPrivate::DisplayLink> fLink;
     std::unique_ptr<BPrivate::PulseTimer> fPulseTimer; // while a view needs pulses
 };
 

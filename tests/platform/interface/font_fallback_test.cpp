@@ -4,7 +4,7 @@
 #include <Font.h>
 #include <TextView.h>
 
-#include "interface/Canvas.h"
+#include "server/DisplayProtocol.h"
 #include "interface/FontEngine.h"
 
 #include <gtest/gtest.h>

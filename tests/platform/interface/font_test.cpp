@@ -1,6 +1,6 @@
 #include <Font.h>
 
-#include "interface/Canvas.h"
+#include "server/DisplayProtocol.h"
 #include "interface/FontEngine.h"
 
 #include <gtest/gtest.h>

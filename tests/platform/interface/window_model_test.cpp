@@ -84,8 +84,10 @@ TEST(WindowModel, FrameIsTheContentAreaAndBoundsStartAtTheOrigin)
     EXPECT_EQ(B_FLOATING_WINDOW_LOOK, window->Look());
     EXPECT_EQ(B_NORMAL_WINDOW_FEEL, window->Feel());
     EXPECT_EQ(B_BAD_VALUE, window->SetLook((window_look)12345));
-    EXPECT_EQ(B_FLOATING_WINDOW_LOOK, ModelOf(window).look);
-    EXPECT_EQ(0x42u, ModelOf(window).flags);
+    EXPECT_EQ(BPrivate::WindowDecor::kUtility, ModelOf(window).decor);
+    EXPECT_TRUE(ModelOf(window).closable);
+    EXPECT_TRUE(ModelOf(window).fixedWidth);
+    EXPECT_TRUE(ModelOf(window).fixedHeight);
     window->SetTitle(NULL);
     EXPECT_STREQ("", window->Title());
     window->Quit();

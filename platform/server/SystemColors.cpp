@@ -1,3 +1,6 @@
+// The screen's 8-bit colour map. It is the display's, as on the platform, where
+// the kit reads it from the app server; the SDL backend needs it for the icon.
+
 #include <GraphicsDefs.h>
 
 #include <algorithm>

@@ -1,5 +1,7 @@
 #include "server/DisplayBackend.h"
-#include "server/XErrors.h"
+#include "server/sdl/Scancodes.h"
+#include "server/sdl/XErrors.h"
+#include "server/sdl/XWindow.h"
 
 #include <File.h>
 #include <GraphicsDefs.h>
@@ -9,8 +11,10 @@
 #include <SDL.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cmath>
+#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -21,93 +25,16 @@
 #include <set>
 #include <thread>
 
+#include <poll.h>
+#include <pthread.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
 namespace BPrivate
 {
 
 namespace
 {
-
-// The platform's standard keymap codes of a PC keyboard.
-int32 key_for_scancode(SDL_Scancode scancode)
-{
-    if (scancode >= SDL_SCANCODE_F1 && scancode <= SDL_SCANCODE_F12)
-        return 0x02 + (scancode - SDL_SCANCODE_F1);
-    if (scancode >= SDL_SCANCODE_1 && scancode <= SDL_SCANCODE_0)
-        return 0x12 + (scancode - SDL_SCANCODE_1);
-    static const struct {
-        SDL_Scancode scancode;
-        int32 key;
-    } kKeys[] = {
-        {SDL_SCANCODE_ESCAPE, 0x01},
-        {SDL_SCANCODE_GRAVE, 0x11},
-        {SDL_SCANCODE_MINUS, 0x1c},
-        {SDL_SCANCODE_EQUALS, 0x1d},
-        {SDL_SCANCODE_BACKSPACE, 0x1e},
-        {SDL_SCANCODE_INSERT, 0x1f},
-        {SDL_SCANCODE_HOME, 0x20},
-        {SDL_SCANCODE_PAGEUP, 0x21},
-        {SDL_SCANCODE_TAB, 0x26},
-        {SDL_SCANCODE_Q, 0x27},
-        {SDL_SCANCODE_W, 0x28},
-        {SDL_SCANCODE_E, 0x29},
-        {SDL_SCANCODE_R, 0x2a},
-        {SDL_SCANCODE_T, 0x2b},
-        {SDL_SCANCODE_Y, 0x2c},
-        {SDL_SCANCODE_U, 0x2d},
-        {SDL_SCANCODE_I, 0x2e},
-        {SDL_SCANCODE_O, 0x2f},
-        {SDL_SCANCODE_P, 0x30},
-        {SDL_SCANCODE_LEFTBRACKET, 0x31},
-        {SDL_SCANCODE_RIGHTBRACKET, 0x32},
-        {SDL_SCANCODE_BACKSLASH, 0x33},
-        {SDL_SCANCODE_DELETE, 0x34},
-        {SDL_SCANCODE_END, 0x35},
-        {SDL_SCANCODE_PAGEDOWN, 0x36},
-        {SDL_SCANCODE_CAPSLOCK, 0x3b},
-        {SDL_SCANCODE_A, 0x3c},
-        {SDL_SCANCODE_S, 0x3d},
-        {SDL_SCANCODE_D, 0x3e},
-        {SDL_SCANCODE_F, 0x3f},
-        {SDL_SCANCODE_G, 0x40},
-        {SDL_SCANCODE_H, 0x41},
-        {SDL_SCANCODE_J, 0x42},
-        {SDL_SCANCODE_K, 0x43},
-        {SDL_SCANCODE_L, 0x44},
-        {SDL_SCANCODE_SEMICOLON, 0x45},
-        {SDL_SCANCODE_APOSTROPHE, 0x46},
-        {SDL_SCANCODE_RETURN, 0x47},
-        {SDL_SCANCODE_LSHIFT, 0x4b},
-        {SDL_SCANCODE_Z, 0x4c},
-        {SDL_SCANCODE_X, 0x4d},
-        {SDL_SCANCODE_C, 0x4e},
-        {SDL_SCANCODE_V, 0x4f},
-        {SDL_SCANCODE_B, 0x50},
-        {SDL_SCANCODE_N, 0x51},
-        {SDL_SCANCODE_M, 0x52},
-        {SDL_SCANCODE_COMMA, 0x53},
-        {SDL_SCANCODE_PERIOD, 0x54},
-        {SDL_SCANCODE_SLASH, 0x55},
-        {SDL_SCANCODE_RSHIFT, 0x56},
-        {SDL_SCANCODE_UP, 0x57},
-        {SDL_SCANCODE_LCTRL, 0x5c},
-        {SDL_SCANCODE_LALT, 0x5d},
-        {SDL_SCANCODE_SPACE, 0x5e},
-        {SDL_SCANCODE_RALT, 0x5f},
-        {SDL_SCANCODE_RCTRL, 0x60},
-        {SDL_SCANCODE_LEFT, 0x61},
-        {SDL_SCANCODE_DOWN, 0x62},
-        {SDL_SCANCODE_RIGHT, 0x63},
-        {SDL_SCANCODE_KP_ENTER, 0x5b},
-        {SDL_SCANCODE_LGUI, 0x66},
-        {SDL_SCANCODE_RGUI, 0x67},
-        {SDL_SCANCODE_APPLICATION, 0x68},
-    };
-    for (const auto& entry : kKeys) {
-        if (entry.scancode == scancode)
-            return entry.key;
-    }
-    return 0;
-}
 
 uint32 button_for_sdl(Uint8 button)
 {
@@ -126,6 +53,11 @@ uint32 button_for_sdl(Uint8 button)
 int pixels_for(float units)
 {
     return std::clamp((int)lroundf(units) + 1, 1, 16384);
+}
+
+bool resizable(const WindowModel& model)
+{
+    return !model.fixedWidth || !model.fixedHeight;
 }
 
 // Geometry the program asked for, so that SDL's reports of it, and of the
@@ -182,11 +114,21 @@ struct SdlWindow {
     WindowModel model;
     Expected moves;
     Expected sizes;
-    Expected minimizes; // 1 minimised, 0 restored
+    Expected minimizes;  // 1 minimised, 0 restored
+    Uint64 mapCheck = 0; // when to see whether the window manager mapped it; 0: no need
 };
 
-// One thread alone talks to SDL. It sleeps in SDL_WaitEvent; the windows'
-// requests are queued and wake it with a user event.
+// A window manager that starts at the same moment as the program may lose the
+// request to map a window; it is asked again this often until it has done it.
+constexpr Uint64 kMapRetry = 1000;
+// How long the program's end waits for the display thread to finish.
+constexpr std::chrono::seconds kStopTimeout(2);
+
+// One thread alone talks to SDL, and so to the window system. On X11 it sleeps
+// in poll() on the X connection and an eventfd that the windows' queued
+// requests wake it by, so that no other thread ever touches X; on other
+// drivers it sleeps in SDL_WaitEvent and requests wake it with a user event.
+// Nothing it calls waits on the window manager without a bound.
 class SdlBackend : public DisplayBackend
 {
 public:
@@ -194,6 +136,7 @@ public:
     ~SdlBackend() override;
 
     bool Start();
+    bool Stop() override;
 
     const char* Name() const override { return "sdl"; }
     BRect ScreenFrame() const override { return fScreen; }
@@ -224,25 +167,17 @@ public:
     {
         Queue([text] { SDL_SetClipboardText(text.c_str()); });
     }
-    bool ClipboardGet(std::string* text) override
-    {
-        auto result = std::make_shared<std::promise<std::string>>();
-        std::future<std::string> answer = result->get_future();
-        Queue([result] {
-            char* clipboard = SDL_GetClipboardText();
-            result->set_value(clipboard != nullptr ? clipboard : "");
-            SDL_free(clipboard);
-        });
-        if (answer.wait_for(std::chrono::seconds(2)) != std::future_status::ready)
-            return false;
-        *text = answer.get();
-        return true;
-    }
+    bool ClipboardGet(std::string* text) override;
 
 private:
     void Run(std::promise<bool>* started);
+    static void DisplayLost();
     void Queue(std::function<void()> task);
     void RunQueued();
+    void HandleEvents();
+    void Wait();
+    void CheckMaps();
+    void Map(SdlWindow& window);
     void LoadIcon();
     void Create(int32 token, SdlWindow& window);
     void Destroy(int32 token);
@@ -256,6 +191,8 @@ private:
 
     DisplayServer& fServer;
     std::thread fThread;
+    bool fX11 = false;
+    int fWakeFd = -1;
     Uint32 fWakeEvent = (Uint32)-1;
     BRect fScreen = BRect(0, 0, 1023, 767);
 
@@ -263,8 +200,14 @@ private:
     std::deque<std::function<void()>> fQueue;
     std::set<int32> fPresentPending;
     bool fStopping = false;
+    bool fFinished = false;
+    std::condition_variable fFinishedCondition;
+    // Left behind by a program that could not wait for it any longer.
+    std::atomic<bool> fAbandoned = false;
+    std::atomic<bool> fLost = false;
 
     // The server thread's own.
+    int fXConnection = -1;
     std::map<int32, SdlWindow> fWindows;
     SDL_Surface* fIcon = nullptr;
     std::vector<uint32> fIconPixels;
@@ -272,12 +215,63 @@ private:
     bool fDropping = false;
 };
 
+// The backend whose thread is the calling thread.
+thread_local SdlBackend* tDisplayThreadBackend = nullptr;
+
 SdlBackend::~SdlBackend()
 {
+    if (fThread.joinable())
+        Stop();
+    if (fWakeFd >= 0)
+        close(fWakeFd);
+}
+
+bool SdlBackend::Stop()
+{
     if (!fThread.joinable())
-        return;
+        return true;
     Queue([this] { fStopping = true; });
+    bool finished;
+    {
+        std::unique_lock<std::mutex> guard(fQueueLock);
+        finished = fFinishedCondition.wait_for(guard, kStopTimeout, [this] { return fFinished; });
+    }
+    if (!finished) {
+        fprintf(stderr, "display: the display does not answer; the program ends without it\n");
+        fAbandoned = true;
+        fThread.detach();
+        return false;
+    }
     fThread.join();
+    return true;
+}
+
+bool SdlBackend::ClipboardGet(std::string* text)
+{
+    struct Answer {
+        std::mutex lock;
+        std::condition_variable ready;
+        bool done = false;
+        std::string text;
+    };
+    if (fLost)
+        return false;
+    auto answer = std::make_shared<Answer>();
+    Queue([answer] {
+        char* clipboard = SDL_GetClipboardText();
+        {
+            std::lock_guard<std::mutex> guard(answer->lock);
+            answer->text = clipboard != nullptr ? clipboard : "";
+            answer->done = true;
+        }
+        SDL_free(clipboard);
+        answer->ready.notify_all();
+    });
+    std::unique_lock<std::mutex> guard(answer->lock);
+    if (!answer->ready.wait_for(guard, std::chrono::seconds(2), [&] { return answer->done; }))
+        return false;
+    *text = answer->text;
+    return true;
 }
 
 bool SdlBackend::Start()
@@ -285,6 +279,9 @@ bool SdlBackend::Start()
     // Without a session bus SDL's D-Bus would try to launch one, which would
     // outlive the program (and the attempt leaks when it fails): say there is none.
     setenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/session-bus", 0);
+    fWakeFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (fWakeFd < 0)
+        return false;
     std::promise<bool> started;
     std::future<bool> result = started.get_future();
     fThread = std::thread(&SdlBackend::Run, this, &started);
@@ -299,7 +296,12 @@ void SdlBackend::Queue(std::function<void()> task)
     std::lock_guard<std::mutex> guard(fQueueLock);
     bool wake = fQueue.empty();
     fQueue.push_back(std::move(task));
-    if (wake) {
+    if (!wake)
+        return;
+    if (fX11) {
+        uint64_t one = 1;
+        write(fWakeFd, &one, sizeof one);
+    } else {
         SDL_Event event = {};
         event.type = fWakeEvent;
         SDL_PushEvent(&event);
@@ -313,8 +315,105 @@ void SdlBackend::RunQueued()
         std::lock_guard<std::mutex> guard(fQueueLock);
         tasks.swap(fQueue);
     }
-    for (auto& task : tasks)
+    for (auto& task : tasks) {
+        if (fAbandoned)
+            return;
         task();
+    }
+}
+
+// Handles what the window system has sent, until nothing is left: neither in
+// SDL's queue nor in Xlib's, which SDL's own calls may have filled meanwhile,
+// and which a sleep on the connection would not see.
+void SdlBackend::HandleEvents()
+{
+    for (;;) {
+        SDL_PumpEvents();
+        bool handled = false;
+        SDL_Event event;
+        while (!fStopping && !fAbandoned &&
+               SDL_PeepEvents(&event, 1, SDL_GETEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) > 0) {
+            handled = true;
+            if (event.type != fWakeEvent)
+                HandleEvent(event);
+        }
+        if (!handled || fStopping || fAbandoned)
+            return;
+    }
+}
+
+// Sleeps until a request is queued or the window system has news, and while a
+// window waits to be mapped, no longer than until it is due to be checked.
+void SdlBackend::Wait()
+{
+    if (!fX11) {
+        SDL_Event event;
+        if (SDL_WaitEvent(&event) != 0 && event.type != fWakeEvent)
+            HandleEvent(event);
+        return;
+    }
+    int timeout = -1;
+    Uint64 now = SDL_GetTicks64();
+    for (const auto& entry : fWindows) {
+        if (entry.second.mapCheck != 0) {
+            int due = entry.second.mapCheck > now ? (int)(entry.second.mapCheck - now) : 0;
+            timeout = timeout < 0 ? due : std::min(timeout, due);
+        }
+    }
+    pollfd fds[2] = {{fWakeFd, POLLIN, 0}, {fXConnection, POLLIN, 0}};
+    poll(fds, fXConnection >= 0 ? 2 : 1, timeout);
+    uint64_t count;
+    read(fWakeFd, &count, sizeof count);
+    CheckMaps();
+}
+
+// Asks for the window to be mapped without waiting for the window manager, as
+// SDL_ShowWindow and SDL_RestoreWindow do on X11; later checks ask again.
+void SdlBackend::Map(SdlWindow& window)
+{
+    if (!x_map_window(window.window)) {
+        SDL_ShowWindow(window.window);
+        return;
+    }
+    window.mapCheck = SDL_GetTicks64() + kMapRetry;
+}
+
+void SdlBackend::CheckMaps()
+{
+    Uint64 now = SDL_GetTicks64();
+    for (auto& [token, window] : fWindows) {
+        if (window.mapCheck == 0 || window.mapCheck > now)
+            continue;
+        if (window.window == nullptr || !window.model.shown || window.model.minimized ||
+            x_window_viewable(window.window)) {
+            window.mapCheck = 0;
+            continue;
+        }
+        Map(window);
+    }
+}
+
+// Xlib calls this when its connection to the X server breaks, and ends the
+// process if it returns. Only the display thread talks to X, so it runs there:
+// it asks each window to close, as its close box does, and ends the thread with
+// pthread_exit. That leaves Xlib and SDL without returning into them (Xlib has
+// released the connection's lock before calling), runs the destructors of the
+// thread's own frames, and SDL is not called again; the program then ends as on
+// a close. A longjmp would skip those destructors, and an exit handler of
+// Xlib's that returns would let SDL go on with a dead connection.
+void SdlBackend::DisplayLost()
+{
+    SdlBackend* backend = tDisplayThreadBackend;
+    if (backend == nullptr)
+        return;
+    backend->fLost = true;
+    // While it stops, the windows are going already.
+    if (!backend->fStopping)
+        backend->fServer.DisplayLost();
+    // Memory only, as SDL_Quit would free it.
+    SDL_FreeSurface(backend->fIcon);
+    SDL_TLSCleanup();
+    pthread_exit(nullptr);
 }
 
 void SdlBackend::WindowPresented(int32 token, BRect rect)
@@ -342,7 +441,17 @@ void SdlBackend::Run(std::promise<bool>* started)
     // The pixels go straight to the window system: a GL renderer behind the
     // window surface would make SDL recreate the windows it has shown.
     SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
-    InstallXErrorHandler();
+    InstallXErrorHandlers(&SdlBackend::DisplayLost);
+    // Also when the thread is ended by the loss of the display.
+    struct Finished {
+        SdlBackend* backend;
+        ~Finished()
+        {
+            std::lock_guard<std::mutex> guard(backend->fQueueLock);
+            backend->fFinished = true;
+            backend->fFinishedCondition.notify_all();
+        }
+    } finished{this};
     if (SDL_Init(SDL_INIT_VIDEO) != 0) {
         started->set_value(false);
         return;
@@ -357,31 +466,34 @@ void SdlBackend::Run(std::promise<bool>* started)
         started->set_value(false);
         return;
     }
+    fX11 = driver != nullptr && strcmp(driver, "x11") == 0;
     fWakeEvent = SDL_RegisterEvents(1);
     SDL_Rect bounds;
     if (SDL_GetDisplayBounds(0, &bounds) == 0)
         fScreen = BRect(bounds.x, bounds.y, bounds.x + bounds.w - 1, bounds.y + bounds.h - 1);
     LoadIcon();
     SDL_EventState(SDL_DROPFILE, SDL_ENABLE);
+    // From here on the loss of the display ends this thread; before, the process.
+    tDisplayThreadBackend = this;
     started->set_value(true);
 
-    while (!fStopping) {
-        SDL_Event event;
-        if (SDL_WaitEvent(&event) == 0)
-            continue;
-        if (event.type == fWakeEvent)
-            RunQueued();
-        else
-            HandleEvent(event);
+    while (!fStopping && !fAbandoned) {
+        RunQueued();
+        HandleEvents();
+        if (fStopping || fAbandoned)
+            break;
+        Wait();
     }
+    if (fAbandoned)
+        return;
 
     for (auto& entry : fWindows) {
         if (entry.second.window != nullptr)
             SDL_DestroyWindow(entry.second.window);
     }
     fWindows.clear();
-    if (fIcon != nullptr)
-        SDL_FreeSurface(fIcon);
+    SDL_FreeSurface(fIcon);
+    fIcon = nullptr;
     SDL_Quit();
 }
 
@@ -412,13 +524,11 @@ void SdlBackend::Create(int32 token, SdlWindow& window)
 {
     const WindowModel& model = window.model;
     Uint32 flags = SDL_WINDOW_HIDDEN;
-    if (model.look == B_FLOATING_WINDOW_LOOK)
+    if (model.decor == WindowDecor::kUtility)
         flags |= SDL_WINDOW_UTILITY;
-    if (model.look == B_NO_BORDER_WINDOW_LOOK || model.look == B_BORDERED_WINDOW_LOOK)
+    if (model.decor == WindowDecor::kBorderless)
         flags |= SDL_WINDOW_BORDERLESS;
-    if ((model.flags & B_NOT_RESIZABLE) == 0 &&
-        (model.flags & (B_NOT_H_RESIZABLE | B_NOT_V_RESIZABLE)) !=
-            (B_NOT_H_RESIZABLE | B_NOT_V_RESIZABLE))
+    if (resizable(model))
         flags |= SDL_WINDOW_RESIZABLE;
     int x = (int)lroundf(model.frame.left);
     int y = (int)lroundf(model.frame.top);
@@ -433,6 +543,8 @@ void SdlBackend::Create(int32 token, SdlWindow& window)
         SDL_SetWindowIcon(window.window, fIcon);
     ApplyLimits(window);
     window.moves.Request(x, y);
+    if (fXConnection < 0)
+        fXConnection = x_connection_of(window.window);
 }
 
 void SdlBackend::Destroy(int32 token)
@@ -454,9 +566,9 @@ void SdlBackend::ApplyLimits(SdlWindow& window)
     int maxWidth = pixels_for(model.maxWidth);
     int minHeight = pixels_for(model.minHeight);
     int maxHeight = pixels_for(model.maxHeight);
-    if ((model.flags & (B_NOT_RESIZABLE | B_NOT_H_RESIZABLE)) != 0)
+    if (model.fixedWidth)
         minWidth = maxWidth = width;
-    if ((model.flags & (B_NOT_RESIZABLE | B_NOT_V_RESIZABLE)) != 0)
+    if (model.fixedHeight)
         minHeight = maxHeight = height;
     SDL_SetWindowMinimumSize(window.window, minWidth, minHeight);
     SDL_SetWindowMaximumSize(window.window, std::max(minWidth, maxWidth),
@@ -478,8 +590,8 @@ void SdlBackend::Apply(int32 token, const WindowModel& now)
         before.shown = false;
         before.minimized = false;
     }
-    bool utility = now.look == B_FLOATING_WINDOW_LOOK;
-    if (utility != (before.look == B_FLOATING_WINDOW_LOOK)) {
+    bool utility = now.decor == WindowDecor::kUtility;
+    if (utility != (before.decor == WindowDecor::kUtility)) {
         // A window's type is fixed when SDL makes it.
         SDL_DestroyWindow(window.window);
         window.window = nullptr;
@@ -501,17 +613,20 @@ void SdlBackend::Apply(int32 token, const WindowModel& now)
         window.sizes.Request(width, height);
         SDL_SetWindowSize(window.window, width, height);
     }
-    bool resizable = (now.flags & B_NOT_RESIZABLE) == 0 &&
-                     (now.flags & (B_NOT_H_RESIZABLE | B_NOT_V_RESIZABLE)) !=
-                         (B_NOT_H_RESIZABLE | B_NOT_V_RESIZABLE);
-    SDL_SetWindowResizable(window.window, resizable ? SDL_TRUE : SDL_FALSE);
+    SDL_SetWindowResizable(window.window, resizable(now) ? SDL_TRUE : SDL_FALSE);
     if (!now.shown) {
-        if (before.shown)
+        if (before.shown && window.mapCheck != 0) {
+            // Not known to SDL as shown yet: SDL_HideWindow would do nothing.
+            window.mapCheck = 0;
+            window.minimizes.Request(1, 0);
+            x_withdraw_window(window.window);
+        } else if (before.shown) {
             SDL_HideWindow(window.window);
+        }
         return;
     }
     if (!before.shown) {
-        SDL_ShowWindow(window.window);
+        Map(window);
         // The window manager placed the frame where the content should be;
         // now that SDL knows the frame's borders it can place the content.
         window.moves.Request(x, y);
@@ -522,17 +637,24 @@ void SdlBackend::Apply(int32 token, const WindowModel& now)
         window.minimizes.Request(1, 0);
         SDL_MinimizeWindow(window.window);
     } else if (!now.minimized && before.minimized && before.shown) {
-        // SDL restores only what it knows to be minimised: let it read the
-        // window system's news first.
-        SDL_PumpEvents();
         window.minimizes.Request(0, 0);
-        SDL_RestoreWindow(window.window);
+        if (fX11) {
+            Map(window);
+            SDL_RaiseWindow(window.window);
+        } else {
+            // SDL restores only what it knows to be minimised: let it read the
+            // window system's news first.
+            SDL_PumpEvents();
+            SDL_RestoreWindow(window.window);
+        }
     }
 }
 
 // Copies the window's pixels from the server onto the SDL window.
 void SdlBackend::Show(int32 token)
 {
+    if (fAbandoned)
+        return;
     auto found = fWindows.find(token);
     if (found == fWindows.end() || found->second.window == nullptr)
         return;
