@@ -129,7 +129,8 @@ TEST_F(SessionTest, LosingTheDisplayClosesTheWindowAndStoresItsFrame)
     Start(program);
     std::string id = FindWindow();
     ASSERT_FALSE(id.empty()) << program.Stderr();
-    std::this_thread::sleep_for(std::chrono::milliseconds(700));
+    // At once, while the window manager's placement of the new window still
+    // settles: the user's move is to be told from the window manager's steps.
     Run("xdotool windowmove " + id + " 240 180");
     std::this_thread::sleep_for(std::chrono::milliseconds(700));
     int x = -1;
