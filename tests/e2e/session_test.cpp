@@ -115,6 +115,8 @@ TEST_F(BareDisplayTest, StartedWithTheWindowManagerTheWindowShowsAndTheProgramEn
         BRect stored = StoredFrame();
         EXPECT_EQ(310, stored.Width()) << "the frame was stored";
         EXPECT_EQ(50, stored.Height());
+        // The window manager's placement is not the user's move.
+        EXPECT_EQ(BPoint(100, 100), stored.LeftTop());
 
         windowManager.Signal(SIGTERM);
         windowManager.Wait(5000);
