@@ -133,6 +133,19 @@ struct SdlWindow {
     Uint64 settleCheck = 0;
 };
 
+// Whether the content at (x, y) is where a window manager puts it when it
+// places its frame where the content was asked for: on its first placement, or
+// when it starts after the window was shown and frames it. No user did that.
+bool framed_where_asked(const SdlWindow& window, int x, int y)
+{
+    int top = 0;
+    int left = 0;
+    if (SDL_GetWindowBordersSize(window.window, &top, &left, nullptr, nullptr) != 0)
+        return false;
+    return (top != 0 || left != 0) && x == (int)lroundf(window.model.frame.left) + left &&
+           y == (int)lroundf(window.model.frame.top) + top;
+}
+
 // A window manager that starts at the same moment as the program may lose the
 // request to map a window; it is asked again this often until it has done it.
 constexpr Uint64 kMapRetry = 1000;
@@ -429,8 +442,9 @@ void SdlBackend::CheckSettled(bool now)
         int x;
         int y;
         SDL_GetWindowPosition(window.window, &x, &y);
-        if (x != (int)lroundf(window.model.frame.left) ||
-            y != (int)lroundf(window.model.frame.top)) {
+        if ((x != (int)lroundf(window.model.frame.left) ||
+             y != (int)lroundf(window.model.frame.top)) &&
+            !framed_where_asked(window, x, y)) {
             window.model.frame.OffsetTo(x, y);
             fServer.UserMoved(token, BPoint(x, y));
         }
@@ -754,8 +768,11 @@ void SdlBackend::HandleWindowEvent(const SDL_WindowEvent& event)
         return;
     SdlWindow& window = fWindows[token];
     switch (event.event) {
-    case SDL_WINDOWEVENT_MOVED:
-        switch (window.moves.Classify(event.data1, event.data2)) {
+    case SDL_WINDOWEVENT_MOVED: {
+        Expected::Report report = window.moves.Classify(event.data1, event.data2);
+        if (report == Expected::kUser && framed_where_asked(window, event.data1, event.data2))
+            report = Expected::kSettling;
+        switch (report) {
         case Expected::kUser:
             window.model.frame.OffsetTo(event.data1, event.data2);
             fServer.UserMoved(token, BPoint(event.data1, event.data2));
@@ -774,6 +791,7 @@ void SdlBackend::HandleWindowEvent(const SDL_WindowEvent& event)
             break;
         }
         break;
+    }
     case SDL_WINDOWEVENT_SIZE_CHANGED:
         switch (window.sizes.Classify(event.data1, event.data2)) {
         case Expected::kUser:
