@@ -135,7 +135,8 @@ struct SdlWindow {
 
 // Whether the content at (x, y) is where a window manager puts it when it
 // places its frame where the content was asked for: on its first placement, or
-// when it starts after the window was shown and frames it. No user did that.
+// when it starts after the window was shown and frames it. No user did that,
+// and the content is asked back to its place, now that SDL knows the borders.
 bool framed_where_asked(const SdlWindow& window, int x, int y)
 {
     int top = 0;
@@ -770,14 +771,11 @@ void SdlBackend::HandleWindowEvent(const SDL_WindowEvent& event)
     switch (event.event) {
     case SDL_WINDOWEVENT_MOVED: {
         Expected::Report report = window.moves.Classify(event.data1, event.data2);
-        if (report == Expected::kUser && framed_where_asked(window, event.data1, event.data2))
-            report = Expected::kSettling;
-        switch (report) {
-        case Expected::kUser:
-            window.model.frame.OffsetTo(event.data1, event.data2);
-            fServer.UserMoved(token, BPoint(event.data1, event.data2));
+        if (report == Expected::kRequested)
             break;
-        case Expected::kSettling:
+        if (framed_where_asked(window, event.data1, event.data2)) {
+            // Asked again only once, lest a window manager that insists be
+            // answered for ever; any other move may be the user's.
             if (window.moves.TakeRetry()) {
                 int x = (int)lroundf(window.model.frame.left);
                 int y = (int)lroundf(window.model.frame.top);
@@ -785,10 +783,11 @@ void SdlBackend::HandleWindowEvent(const SDL_WindowEvent& event)
                 window.moves.TakeRetry();
                 SDL_SetWindowPosition(window.window, x, y);
             }
+        } else if (report == Expected::kUser) {
+            window.model.frame.OffsetTo(event.data1, event.data2);
+            fServer.UserMoved(token, BPoint(event.data1, event.data2));
+        } else {
             window.settleCheck = window.moves.SettledAt();
-            break;
-        case Expected::kRequested:
-            break;
         }
         break;
     }
