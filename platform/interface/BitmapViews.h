@@ -1,5 +1,5 @@
-#ifndef _BITMAP_VIEWS_H
-#define _BITMAP_VIEWS_H
+#ifndef _INTERFACE_BITMAP_VIEWS_H
+#define _INTERFACE_BITMAP_VIEWS_H
 
 #include <Locker.h>
 #include <View.h>
