@@ -75,7 +75,9 @@ public:
 
     Report Classify(int a, int b)
     {
-        Forget();
+        Uint64 now = SDL_GetTicks64();
+        while (!fPending.empty() && fPending.front().until < now)
+            fPending.pop_front();
         for (auto it = fPending.rbegin(); it != fPending.rend(); ++it) {
             if (it->a == a && it->b == b) {
                 fPending.erase(fPending.begin(), it.base());
@@ -83,13 +85,6 @@ public:
             }
         }
         return fPending.empty() ? kUser : kSettling;
-    }
-
-    // When the last request will have settled; 0 when none is pending.
-    Uint64 SettledAt()
-    {
-        Forget();
-        return fPending.empty() ? 0 : fPending.back().until + 1;
     }
 
     // A window manager may put the frame where the content was asked for; a
@@ -104,13 +99,6 @@ public:
 
 private:
     static constexpr Uint64 kSettleTime = 500;
-
-    void Forget()
-    {
-        Uint64 now = SDL_GetTicks64();
-        while (!fPending.empty() && fPending.front().until < now)
-            fPending.pop_front();
-    }
 
     struct Pending {
         int a;
@@ -128,9 +116,6 @@ struct SdlWindow {
     Expected sizes;
     Expected minimizes;  // 1 minimised, 0 restored
     Uint64 mapCheck = 0; // when to see whether the window manager mapped it; 0: no need
-    // When to compare the window's place and size with the model, as a report
-    // that came while requests settled was set aside; 0: no need.
-    Uint64 settleCheck = 0;
 };
 
 // A window manager that starts at the same moment as the program may lose the
@@ -192,7 +177,6 @@ private:
     void HandleEvents();
     void Wait();
     void CheckMaps();
-    void CheckSettled(bool now);
     void Map(SdlWindow& window);
     void LoadIcon();
     void Create(int32 token, SdlWindow& window);
@@ -371,10 +355,8 @@ void SdlBackend::Wait()
     int timeout = -1;
     Uint64 now = SDL_GetTicks64();
     for (const auto& entry : fWindows) {
-        for (Uint64 check : {entry.second.mapCheck, entry.second.settleCheck}) {
-            if (check == 0)
-                continue;
-            int due = check > now ? (int)(check - now) : 0;
+        if (entry.second.mapCheck != 0) {
+            int due = entry.second.mapCheck > now ? (int)(entry.second.mapCheck - now) : 0;
             timeout = timeout < 0 ? due : std::min(timeout, due);
         }
     }
@@ -383,7 +365,6 @@ void SdlBackend::Wait()
     uint64_t count;
     read(fWakeFd, &count, sizeof count);
     CheckMaps();
-    CheckSettled(false);
 }
 
 // Asks for the window to be mapped without waiting for the window manager, as
@@ -412,40 +393,6 @@ void SdlBackend::CheckMaps()
     }
 }
 
-// A window manager's steps towards a requested frame are not the user's doing,
-// but a move or resize by the user may come among them. Once the requests have
-// settled, the place and size SDL last heard of are the window's: where they
-// differ from the model, the user made them. `now`: without waiting for that.
-void SdlBackend::CheckSettled(bool now)
-{
-    Uint64 time = SDL_GetTicks64();
-    for (auto& [token, window] : fWindows) {
-        if (window.settleCheck == 0 || (!now && window.settleCheck > time))
-            continue;
-        window.settleCheck = std::max(window.moves.SettledAt(), window.sizes.SettledAt());
-        if (window.window == nullptr || (!now && window.settleCheck != 0))
-            continue;
-        window.settleCheck = 0;
-        int x;
-        int y;
-        SDL_GetWindowPosition(window.window, &x, &y);
-        if (x != (int)lroundf(window.model.frame.left) ||
-            y != (int)lroundf(window.model.frame.top)) {
-            window.model.frame.OffsetTo(x, y);
-            fServer.UserMoved(token, BPoint(x, y));
-        }
-        int width;
-        int height;
-        SDL_GetWindowSize(window.window, &width, &height);
-        if (width != pixels_for(window.model.frame.Width()) ||
-            height != pixels_for(window.model.frame.Height())) {
-            window.model.frame.right = window.model.frame.left + width - 1;
-            window.model.frame.bottom = window.model.frame.top + height - 1;
-            fServer.UserResized(token, width - 1, height - 1);
-        }
-    }
-}
-
 // Xlib calls this when its connection to the X server breaks, and ends the
 // process if it returns. Only the display thread talks to X, so it runs there:
 // it asks each window to close, as its close box does, and ends the thread with
@@ -461,11 +408,8 @@ void SdlBackend::DisplayLost()
         return;
     backend->fLost = true;
     // While it stops, the windows are going already.
-    if (!backend->fStopping) {
-        // The close stores the frame the user last gave the window.
-        backend->CheckSettled(true);
+    if (!backend->fStopping)
         backend->fServer.DisplayLost();
-    }
     // Memory only, as SDL_Quit would free it.
     SDL_FreeSurface(backend->fIcon);
     SDL_TLSCleanup();
@@ -768,24 +712,16 @@ void SdlBackend::HandleWindowEvent(const SDL_WindowEvent& event)
                 window.moves.TakeRetry();
                 SDL_SetWindowPosition(window.window, x, y);
             }
-            window.settleCheck = window.moves.SettledAt();
             break;
         case Expected::kRequested:
             break;
         }
         break;
     case SDL_WINDOWEVENT_SIZE_CHANGED:
-        switch (window.sizes.Classify(event.data1, event.data2)) {
-        case Expected::kUser:
+        if (window.sizes.Classify(event.data1, event.data2) == Expected::kUser) {
             window.model.frame.right = window.model.frame.left + event.data1 - 1;
             window.model.frame.bottom = window.model.frame.top + event.data2 - 1;
             fServer.UserResized(token, event.data1 - 1, event.data2 - 1);
-            break;
-        case Expected::kSettling:
-            window.settleCheck = window.sizes.SettledAt();
-            break;
-        case Expected::kRequested:
-            break;
         }
         Show(token);
         break;
