@@ -1,5 +1,5 @@
-#ifndef VEK_H
-#define VEK_H
+#ifndef VEK_APP_VEK_H
+#define VEK_APP_VEK_H
 
 #include <Application.h>
 #include <Messenger.h>

@@ -1,5 +1,5 @@
-#ifndef VEK_DEFS_H
-#define VEK_DEFS_H
+#ifndef VEK_APP_VEK_DEFS_H
+#define VEK_APP_VEK_DEFS_H
 
 // The default window frame: left, top, width and height.
 extern float WIN_X;

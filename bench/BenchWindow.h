@@ -1,5 +1,5 @@
-#ifndef BENCH_WINDOW_H
-#define BENCH_WINDOW_H
+#ifndef VEK_BENCH_BENCH_WINDOW_H
+#define VEK_BENCH_BENCH_WINDOW_H
 
 // The real window on the headless display for benchmarks, with its trace sent
 // to /dev/null while a benchmark runs.

@@ -1,5 +1,5 @@
-#ifndef BENCH_PAIRS_H
-#define BENCH_PAIRS_H
+#ifndef VEK_BENCH_PAIRS_H
+#define VEK_BENCH_PAIRS_H
 
 // Prints, after the usual table, each benchmark of the program's own code next
 // to the bare library doing the same work, with the ratio of their CPU times

@@ -1,5 +1,5 @@
-#ifndef VEK_PREFS_H
-#define VEK_PREFS_H
+#ifndef VEK_PREFS_VEK_PREFS_H
+#define VEK_PREFS_VEK_PREFS_H
 
 #include <File.h>
 #include <Rect.h>

@@ -1,8 +1,5 @@
 #include "Picture.h"
 
-#include "interface/FontEngine.h"
-#include "interface/Painter.h"
-
 #include <Bitmap.h>
 #include <BitmapStream.h>
 #include <Entry.h>
@@ -11,6 +8,7 @@
 #include <Node.h>
 #include <NodeInfo.h>
 #include <TranslatorRoster.h>
+#include <View.h>
 
 #include <libexif/exif-data.h>
 #include <pixman.h>
@@ -23,8 +21,6 @@
 #include <algorithm>
 #include <memory>
 #include <vector>
-
-using BPrivate::Canvas;
 
 namespace
 {
@@ -67,32 +63,41 @@ int Orientation(const char* path)
     return orientation;
 }
 
-// Pixels as B, G, R, A bytes (little-endian a8r8g8b8, as pixman reads them).
+// Pixels as B, G, R, A bytes (little-endian a8r8g8b8, as pixman reads them),
+// in a bitmap that views draw into. Its rows are exactly width * 4 bytes.
 struct Pixels {
+    std::unique_ptr<BBitmap> bitmap;
     int32 width = 0;
     int32 height = 0;
-    std::vector<uint32> data;
-    uint8* Bytes() { return reinterpret_cast<uint8*>(data.data()); }
+
+    // All zero; false without memory for them.
+    bool Allocate(int32 newWidth, int32 newHeight)
+    {
+        bitmap = std::make_unique<BBitmap>(BRect(0, 0, newWidth - 1, newHeight - 1),
+                                           B_BITMAP_ACCEPTS_VIEWS, B_RGBA32);
+        if (bitmap->InitCheck() != B_OK) {
+            bitmap.reset();
+            return false;
+        }
+        width = newWidth;
+        height = newHeight;
+        return true;
+    }
+    uint8* Bytes() const { return static_cast<uint8*>(bitmap->Bits()); }
+    uint32* Words() const { return static_cast<uint32*>(bitmap->Bits()); }
+    size_t Count() const { return (size_t)width * height; }
 };
 
 bool ToPixels(const BBitmap& bitmap, Pixels* pixels)
 {
     BRect bounds = bitmap.Bounds();
-    BBitmap rgba(bounds, B_RGBA32);
-    if (rgba.InitCheck() != B_OK || rgba.ImportBits(&bitmap) != B_OK)
+    if (!pixels->Allocate(bounds.IntegerWidth() + 1, bounds.IntegerHeight() + 1) ||
+        pixels->bitmap->ImportBits(&bitmap) != B_OK)
         return false;
-    pixels->width = bounds.IntegerWidth() + 1;
-    pixels->height = bounds.IntegerHeight() + 1;
-    pixels->data.resize((size_t)pixels->width * pixels->height);
     bool hasAlpha = bitmap.ColorSpace() == B_RGBA32;
-    const uint8* from = static_cast<const uint8*>(rgba.Bits());
-    for (int32 y = 0; y < pixels->height; y++) {
-        memcpy(&pixels->data[(size_t)y * pixels->width], from + (size_t)y * rgba.BytesPerRow(),
-               (size_t)pixels->width * 4);
-    }
     // pixman blends premultiplied colours.
     uint8* bytes = pixels->Bytes();
-    for (size_t i = 0; i < pixels->data.size(); i++) {
+    for (size_t i = 0; i < pixels->Count(); i++) {
         uint8* pixel = bytes + i * 4;
         if (!hasAlpha)
             pixel[3] = 255;
@@ -107,7 +112,7 @@ bool ToPixels(const BBitmap& bitmap, Pixels* pixels)
 void Unpremultiply(Pixels* pixels)
 {
     uint8* bytes = pixels->Bytes();
-    for (size_t i = 0; i < pixels->data.size(); i++) {
+    for (size_t i = 0; i < pixels->Count(); i++) {
         uint8* pixel = bytes + i * 4;
         if (pixel[3] == 0 || pixel[3] == 255)
             continue;
@@ -119,9 +124,9 @@ void Unpremultiply(Pixels* pixels)
 }
 
 // Turns the picture upright and scales it down into a box of the given size
-// with one pass of pixman's area filter. Where a destination pixel's centre
-// comes from in the stored picture, for each EXIF orientation: x' = a x +
-// b y + c w, y' = d x + e y + f h (x, y in the upright picture).
+// with one pass of pixman's area filter; no pixels without memory for them. Where a destination
+// pixel's centre comes from in the stored picture, for each EXIF orientation: x' = a x + b y + c w,
+// y' = d x + e y + f h (x, y in the upright picture).
 Pixels Arrange(Pixels& source, int orientation, int32 boxWidth, int32 boxHeight)
 {
     static const int kMap[9][6] = {
@@ -136,9 +141,9 @@ Pixels Arrange(Pixels& source, int orientation, int32 boxWidth, int32 boxHeight)
 
     double scale = std::min({1.0, boxWidth / uprightWidth, boxHeight / uprightHeight});
     Pixels result;
-    result.width = std::max<int32>(1, lround(uprightWidth * scale));
-    result.height = std::max<int32>(1, lround(uprightHeight * scale));
-    result.data.assign((size_t)result.width * result.height, 0);
+    if (!result.Allocate(std::max<int32>(1, lround(uprightWidth * scale)),
+                         std::max<int32>(1, lround(uprightHeight * scale))))
+        return result;
     double kx = uprightWidth / result.width;
     double ky = uprightHeight / result.height;
 
@@ -154,9 +159,9 @@ Pixels Arrange(Pixels& source, int orientation, int32 boxWidth, int32 boxHeight)
     pixman_transform_from_pixman_f_transform(&transform, &f);
 
     PixmanImage from(pixman_image_create_bits(PIXMAN_a8r8g8b8, source.width, source.height,
-                                              source.data.data(), source.width * 4));
+                                              source.Words(), source.width * 4));
     PixmanImage to(pixman_image_create_bits(PIXMAN_a8r8g8b8, result.width, result.height,
-                                            result.data.data(), result.width * 4));
+                                            result.Words(), result.width * 4));
     pixman_image_set_transform(from.get(), &transform);
     pixman_image_set_repeat(from.get(), PIXMAN_REPEAT_PAD);
     if (kx > 1.0 || ky > 1.0) {
@@ -178,20 +183,26 @@ Pixels Arrange(Pixels& source, int orientation, int32 boxWidth, int32 boxHeight)
     return result;
 }
 
-Canvas CanvasOf(Pixels& pixels)
-{
-    Canvas canvas;
-    canvas.bits = pixels.Bytes();
-    canvas.width = pixels.width;
-    canvas.height = pixels.height;
-    canvas.bytesPerRow = pixels.width * 4;
-    canvas.clip = BRect(0, 0, pixels.width - 1, pixels.height - 1);
-    return canvas;
-}
-
+// Bytes of the UTF-8 character at text[at] (names are checked to be UTF-8).
 int32 CharacterLength(const std::string& text, size_t at)
 {
-    return BPrivate::character_length(text.data() + at, (int32)(text.size() - at));
+    size_t end = at + 1;
+    while (end < text.size() && (text[end] & 0xC0) == 0x80)
+        end++;
+    return (int32)(end - at);
+}
+
+// Draws on the pixels through a view, as a program draws into a bitmap.
+template <typename Drawing> void DrawOn(Pixels& pixels, Drawing draw)
+{
+    BBitmap& bitmap = *pixels.bitmap;
+    BView view(bitmap.Bounds(), "picture", B_FOLLOW_NONE, 0);
+    bitmap.Lock();
+    bitmap.AddChild(&view);
+    draw(&view);
+    view.Sync();
+    bitmap.RemoveChild(&view);
+    bitmap.Unlock();
 }
 
 // text cut, at a character's end, with "…" so that it is at most width wide.
@@ -212,25 +223,26 @@ std::string Fitted(const BFont& font, const std::string& text, float width)
 }
 
 // The name on a dark band along the bottom edge, in the system's plain font.
-void DrawLabel(Pixels& pixels, const std::string& name)
+void DrawLabel(BView* view, const std::string& name)
 {
-    Canvas canvas = CanvasOf(pixels);
+    float width = view->Bounds().Width() + 1;
+    float height = view->Bounds().Height() + 1;
     BFont font(be_plain_font);
-    float size = pixels.width >= 64 ? 11 : 9;
-    font.SetSize(size);
+    font.SetSize(width >= 64 ? 11 : 9);
     // A long name takes a smaller size before it is cut.
-    while (font.StringWidth(name.c_str()) > pixels.width - 4 && font.Size() > 8)
+    while (font.StringWidth(name.c_str()) > width - 4 && font.Size() > 8)
         font.SetSize(font.Size() - 1);
-    std::string text = Fitted(font, name, pixels.width - 4);
-    font_height height;
-    font.GetHeight(&height);
-    float band = ceilf(height.ascent + height.descent) + 3;
-    BPrivate::fill_rect(canvas, BRect(0, pixels.height - band, pixels.width - 1, pixels.height - 1),
-                        rgb_color{0, 0, 0, 150}, B_OP_ALPHA);
-    float x = floorf((pixels.width - font.StringWidth(text.c_str())) / 2);
-    float baseline = pixels.height - 2 - ceilf(height.descent);
-    BPrivate::draw_string(canvas, font, text.c_str(), (int32)text.size(), BPoint(x, baseline),
-                          rgb_color{255, 255, 255, 255});
+    std::string text = Fitted(font, name, width - 4);
+    view->SetFont(&font);
+    font_height metrics;
+    font.GetHeight(&metrics);
+    float band = ceilf(metrics.ascent + metrics.descent) + 3;
+    view->SetDrawingMode(B_OP_ALPHA);
+    view->SetHighColor(0, 0, 0, 150);
+    view->FillRect(BRect(0, height - band, width - 1, height - 1));
+    view->SetHighColor(255, 255, 255);
+    float x = floorf((width - view->StringWidth(text.c_str())) / 2);
+    view->DrawString(text.c_str(), BPoint(x, height - 2 - ceilf(metrics.descent)));
 }
 
 void WritePng(png_structp png, png_bytep data, png_size_t length)
@@ -260,8 +272,9 @@ status_t EncodePng(Pixels& pixels, std::string* png, std::string* error)
                  PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     png_write_info(writer, info);
     png_set_bgr(writer);
+    uint8* bytes = pixels.Bytes();
     for (int32 y = 0; y < pixels.height; y++)
-        png_write_row(writer, pixels.Bytes() + (size_t)y * pixels.width * 4);
+        png_write_row(writer, bytes + (size_t)y * pixels.width * 4);
     png_write_end(writer, info);
     png_destroy_write_struct(&writer, &info);
     return B_OK;
@@ -346,34 +359,40 @@ status_t ImportPicture(const char* path, const std::string& name, int32 size, bo
     bitmap.reset();
     Pixels pixels = Arrange(source, Orientation(path), BoxWidth(size), BoxHeight(size));
     source = Pixels();
+    if (!pixels.bitmap) {
+        *error = "out of memory";
+        return B_NO_MEMORY;
+    }
     Unpremultiply(&pixels);
     if (label)
-        DrawLabel(pixels, name);
+        DrawOn(pixels, [&](BView* view) { DrawLabel(view, name); });
     return EncodePng(pixels, png, error);
 }
 
 status_t MakePicture(const std::string& name, int32 size, std::string* png, std::string* error)
 {
     Pixels pixels;
-    pixels.width = BoxWidth(size);
-    pixels.height = BoxHeight(size);
-    rgb_color colour = ColourOf(name);
-    pixels.data.assign((size_t)pixels.width * pixels.height,
-                       0xFF000000u | colour.red << 16 | colour.green << 8 | colour.blue);
-
-    BFont font(be_bold_font);
-    font.SetSize(floorf(pixels.height * 0.38f));
-    std::string initials = Initials(name);
-    font_height height;
-    font.GetHeight(&height);
-    // Centred in the part above the label.
-    float above = pixels.height - 16;
-    float x = floorf((pixels.width - font.StringWidth(initials.c_str())) / 2);
-    float baseline = floorf((above + height.ascent - height.descent) / 2);
-    Canvas canvas = CanvasOf(pixels);
-    BPrivate::draw_string(canvas, font, initials.c_str(), (int32)initials.size(),
-                          BPoint(x, baseline), rgb_color{255, 255, 255, 255});
-    DrawLabel(pixels, name);
+    if (!pixels.Allocate(BoxWidth(size), BoxHeight(size))) {
+        *error = "out of memory";
+        return B_NO_MEMORY;
+    }
+    DrawOn(pixels, [&](BView* view) {
+        view->SetHighColor(ColourOf(name));
+        view->FillRect(view->Bounds());
+        BFont font(be_bold_font);
+        font.SetSize(floorf(pixels.height * 0.38f));
+        view->SetFont(&font);
+        std::string initials = Initials(name);
+        font_height height;
+        font.GetHeight(&height);
+        // Centred in the part above the label.
+        float above = pixels.height - 16;
+        float x = floorf((pixels.width - view->StringWidth(initials.c_str())) / 2);
+        view->SetHighColor(255, 255, 255);
+        view->DrawString(initials.c_str(),
+                         BPoint(x, floorf((above + height.ascent - height.descent) / 2)));
+        DrawLabel(view, name);
+    });
     return EncodePng(pixels, png, error);
 }
 

@@ -36,7 +36,7 @@
 namespace
 {
 
-const char kVersion[] = "vek-people 0.8.0";
+const char kVersion[] = "vek-people " VEK_PEOPLE_VERSION;
 const char kPeopleSignature[] = "application/x-vnd.VEK-people";
 
 const char kUsage[] =

@@ -1,5 +1,5 @@
-#ifndef VEK_WINDOW_H
-#define VEK_WINDOW_H
+#ifndef VEK_WINDOW_VEK_WINDOW_H
+#define VEK_WINDOW_VEK_WINDOW_H
 
 #include <Path.h>
 #include <String.h>

@@ -1,5 +1,5 @@
-#ifndef _BPRIVATE_APP_SERVICES_H
-#define _BPRIVATE_APP_SERVICES_H
+#ifndef _APP_APP_SERVICES_H
+#define _APP_APP_SERVICES_H
 
 #include "app/MessageFrame.h"
 

@@ -1,5 +1,5 @@
-#ifndef _BPRIVATE_APP_SOCKET_H
-#define _BPRIVATE_APP_SOCKET_H
+#ifndef _APP_APP_SOCKET_H
+#define _APP_APP_SOCKET_H
 
 #include <OS.h>
 #include <SupportDefs.h>

@@ -1,5 +1,5 @@
-#ifndef _BPRIVATE_EVENT_SIGNAL_H
-#define _BPRIVATE_EVENT_SIGNAL_H
+#ifndef _APP_EVENT_SIGNAL_H
+#define _APP_EVENT_SIGNAL_H
 
 #include <stdint.h>
 #include <sys/eventfd.h>

@@ -1,5 +1,5 @@
-#ifndef _BPRIVATE_LOOPER_REGISTRY_H
-#define _BPRIVATE_LOOPER_REGISTRY_H
+#ifndef _APP_LOOPER_REGISTRY_H
+#define _APP_LOOPER_REGISTRY_H
 
 #include <OS.h>
 #include <SupportDefs.h>

@@ -1,5 +1,5 @@
-#ifndef _BPRIVATE_LOOPER_STATE_H
-#define _BPRIVATE_LOOPER_STATE_H
+#ifndef _APP_LOOPER_STATE_H
+#define _APP_LOOPER_STATE_H
 
 #include <OS.h>
 #include <SupportDefs.h>

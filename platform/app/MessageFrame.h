@@ -1,5 +1,5 @@
-#ifndef _BPRIVATE_MESSAGE_FRAME_H
-#define _BPRIVATE_MESSAGE_FRAME_H
+#ifndef _APP_MESSAGE_FRAME_H
+#define _APP_MESSAGE_FRAME_H
 
 #include <Message.h>
 #include <OS.h>

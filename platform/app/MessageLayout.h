@@ -1,5 +1,5 @@
-#ifndef _BPRIVATE_MESSAGE_LAYOUT_H
-#define _BPRIVATE_MESSAGE_LAYOUT_H
+#ifndef _APP_MESSAGE_LAYOUT_H
+#define _APP_MESSAGE_LAYOUT_H
 
 #include <Message.h>
 #include <SupportDefs.h>

@@ -1,5 +1,5 @@
-#ifndef _BPRIVATE_MESSAGE_PORT_H
-#define _BPRIVATE_MESSAGE_PORT_H
+#ifndef _APP_MESSAGE_PORT_H
+#define _APP_MESSAGE_PORT_H
 
 #include <Message.h>
 #include <OS.h>

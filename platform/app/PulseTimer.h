@@ -1,5 +1,5 @@
-#ifndef _BPRIVATE_PULSE_TIMER_H
-#define _BPRIVATE_PULSE_TIMER_H
+#ifndef _APP_PULSE_TIMER_H
+#define _APP_PULSE_TIMER_H
 
 #include <OS.h>
 #include <SupportDefs.h>

@@ -1,5 +1,5 @@
-#ifndef _BPRIVATE_REMOTE_LINKS_H
-#define _BPRIVATE_REMOTE_LINKS_H
+#ifndef _APP_REMOTE_LINKS_H
+#define _APP_REMOTE_LINKS_H
 
 #include "app/MessageFrame.h"
 

@@ -1,5 +1,5 @@
-#ifndef _ALERT_BACKGROUND_H
-#define _ALERT_BACKGROUND_H
+#ifndef _INTERFACE_ALERT_BACKGROUND_H
+#define _INTERFACE_ALERT_BACKGROUND_H
 
 #include <Alert.h>
 #include <View.h>

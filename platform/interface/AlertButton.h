@@ -1,5 +1,5 @@
-#ifndef _ALERT_BUTTON_H
-#define _ALERT_BUTTON_H
+#ifndef _INTERFACE_ALERT_BUTTON_H
+#define _INTERFACE_ALERT_BUTTON_H
 
 #include <View.h>
 

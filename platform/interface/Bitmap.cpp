@@ -1,6 +1,7 @@
 #include <Bitmap.h>
 
 #include "interface/BitmapPixels.h"
+#include "interface/BitmapViews.h"
 
 #include <math.h>
 #include <stdlib.h>
@@ -167,7 +168,11 @@ BBitmap::BBitmap(const BBitmap* source, bool acceptsViews, bool needsContiguous)
         memcpy(fBits.get(), BPrivate::BitmapPixels::Readable(source), (size_t)fBitsLength);
 }
 
-BBitmap::~BBitmap() = default;
+// The views go first: a view's destructor may still look at the bits.
+BBitmap::~BBitmap()
+{
+    fTopView.reset();
+}
 
 void BBitmap::_Init(BRect bounds, uint32 flags, color_space colorSpace, int32 bytesPerRow)
 {
@@ -211,6 +216,8 @@ void BBitmap::_Init(BRect bounds, uint32 flags, color_space colorSpace, int32 by
         memset(fBits.get(), fill, (size_t)length);
     fBytesPerRow = (int32)rowBytes;
     fBitsLength = (int32)length;
+    if ((flags & B_BITMAP_ACCEPTS_VIEWS) != 0)
+        fTopView = std::make_unique<BPrivate::BitmapTopView>(this);
     fInitStatus = B_OK;
 }
 

@@ -1,5 +1,5 @@
-#ifndef _BITMAP_PIXELS_H
-#define _BITMAP_PIXELS_H
+#ifndef _INTERFACE_BITMAP_PIXELS_H
+#define _INTERFACE_BITMAP_PIXELS_H
 
 #include <Bitmap.h>
 

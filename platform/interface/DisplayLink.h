@@ -1,5 +1,5 @@
-#ifndef _DISPLAY_LINK_H
-#define _DISPLAY_LINK_H
+#ifndef _INTERFACE_DISPLAY_LINK_H
+#define _INTERFACE_DISPLAY_LINK_H
 
 #include <Messenger.h>
 #include <Rect.h>

@@ -1,5 +1,5 @@
-#ifndef _FONT_ENGINE_H
-#define _FONT_ENGINE_H
+#ifndef _INTERFACE_FONT_ENGINE_H
+#define _INTERFACE_FONT_ENGINE_H
 
 #include <Font.h>
 #include <GraphicsDefs.h>

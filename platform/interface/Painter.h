@@ -1,5 +1,5 @@
-#ifndef _PAINTER_H
-#define _PAINTER_H
+#ifndef _INTERFACE_PAINTER_H
+#define _INTERFACE_PAINTER_H
 
 #include <GraphicsDefs.h>
 #include <Rect.h>

@@ -1,3 +1,5 @@
+// One file for BView: its tree, geometry and drawing share one private state.
+
 #include <View.h>
 
 #include <AppDefs.h>
@@ -11,6 +13,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "interface/BitmapViews.h"
 #include "interface/FontEngine.h"
 #include "interface/Painter.h"
 #include "interface/ViewBitmap.h"
@@ -267,10 +270,12 @@ BView* BView::PreviousSibling() const
 }
 
 // The window's own top view is not shown to programs: views added to the
-// window have no parent.
+// window have no parent. Nor is a bitmap's.
 BView* BView::Parent() const
 {
     if (fParent != nullptr && fWindow != nullptr && fParent == fWindow->fTopView)
+        return NULL;
+    if (dynamic_cast<BPrivate::BitmapTopView*>(fParent) != nullptr)
         return NULL;
     return fParent;
 }
@@ -910,11 +915,20 @@ void BView::GetFontHeight(font_height* height) const
 // Drawing
 
 // The canvas to draw on, clipped to what the view may touch now: during an
-// update the part being redrawn, otherwise all of the view that shows.
+// update the part being redrawn, otherwise all of the view that shows. A view
+// in a bitmap draws straight into the bitmap's bits.
 Canvas* BView::DrawingCanvas()
 {
-    if (fWindow == nullptr)
-        return nullptr;
+    if (fWindow == nullptr) {
+        BView* root = this;
+        while (root->fParent != nullptr)
+            root = root->fParent;
+        auto* bitmap = dynamic_cast<BPrivate::BitmapTopView*>(root);
+        BRect visible = VisibleInWindow();
+        if (bitmap == nullptr || !visible.IsValid())
+            return nullptr;
+        return bitmap->DrawingCanvas(visible);
+    }
     Canvas& canvas = fWindow->fCanvas->Get();
     if (fDrawing) {
         canvas.clip = fDrawClip;

@@ -1,5 +1,5 @@
-#ifndef _VIEW_BITMAP_H
-#define _VIEW_BITMAP_H
+#ifndef _INTERFACE_VIEW_BITMAP_H
+#define _INTERFACE_VIEW_BITMAP_H
 
 #include <Rect.h>
 #include <SupportDefs.h>

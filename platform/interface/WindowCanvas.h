@@ -1,5 +1,5 @@
-#ifndef _WINDOW_CANVAS_H
-#define _WINDOW_CANVAS_H
+#ifndef _INTERFACE_WINDOW_CANVAS_H
+#define _INTERFACE_WINDOW_CANVAS_H
 
 #include <SupportDefs.h>
 

@@ -1,5 +1,5 @@
-#ifndef _DISPLAY_BACKEND_H
-#define _DISPLAY_BACKEND_H
+#ifndef _SERVER_DISPLAY_BACKEND_H
+#define _SERVER_DISPLAY_BACKEND_H
 
 #include <Rect.h>
 

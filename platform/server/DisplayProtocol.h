@@ -1,5 +1,5 @@
-#ifndef _DISPLAY_PROTOCOL_H
-#define _DISPLAY_PROTOCOL_H
+#ifndef _SERVER_DISPLAY_PROTOCOL_H
+#define _SERVER_DISPLAY_PROTOCOL_H
 
 // What the interface kit and the display server share, and all they share: a
 // window as the server shows it, the pixels a window hands over, and the fields

@@ -1,5 +1,5 @@
-#ifndef _DISPLAY_SERVER_H
-#define _DISPLAY_SERVER_H
+#ifndef _SERVER_DISPLAY_SERVER_H
+#define _SERVER_DISPLAY_SERVER_H
 
 #include <GraphicsDefs.h>
 #include <Messenger.h>

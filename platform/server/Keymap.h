@@ -1,5 +1,5 @@
-#ifndef _KEYMAP_H
-#define _KEYMAP_H
+#ifndef _SERVER_KEYMAP_H
+#define _SERVER_KEYMAP_H
 
 #include <SupportDefs.h>
 

@@ -1,5 +1,5 @@
-#ifndef _RESOURCE_CONTAINER_H
-#define _RESOURCE_CONTAINER_H
+#ifndef _STORAGE_RESOURCE_CONTAINER_H
+#define _STORAGE_RESOURCE_CONTAINER_H
 
 #include <DataIO.h>
 #include <SupportDefs.h>

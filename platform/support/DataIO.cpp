@@ -47,7 +47,8 @@ status_t BPositionIO::GetSize(off_t* size) const
     return B_OK;
 }
 
-// --- BMallocIO
+// ---------------------------------------------------------------------------
+// BMallocIO
 
 BMallocIO::BMallocIO() = default;
 BMallocIO::~BMallocIO() = default;
@@ -95,7 +96,8 @@ status_t BMallocIO::SetSize(off_t size)
     return B_OK;
 }
 
-// --- BMemoryIO
+// ---------------------------------------------------------------------------
+// BMemoryIO
 
 BMemoryIO::BMemoryIO(void* data, size_t length)
     : fReadOnly(false), fBuffer((char*)data), fLength(length), fBufferSize(length)

@@ -1,5 +1,5 @@
-#ifndef _HOST_ERRORS_H
-#define _HOST_ERRORS_H
+#ifndef _SUPPORT_HOST_ERRORS_H
+#define _SUPPORT_HOST_ERRORS_H
 
 #include <SupportDefs.h>
 

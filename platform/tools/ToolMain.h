@@ -1,7 +1,7 @@
 // What the command-line tools' main() functions share.
 
-#ifndef TOOL_MAIN_H
-#define TOOL_MAIN_H
+#ifndef _TOOLS_TOOL_MAIN_H
+#define _TOOLS_TOOL_MAIN_H
 
 #include <stdio.h>
 #include <string.h>

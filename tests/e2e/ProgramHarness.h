@@ -1,5 +1,5 @@
-#ifndef PROGRAM_HARNESS_H
-#define PROGRAM_HARNESS_H
+#ifndef VEK_TESTS_E2E_PROGRAM_HARNESS_H
+#define VEK_TESTS_E2E_PROGRAM_HARNESS_H
 
 // Runs the real program in an application folder of its own, with private
 // HOME, settings and runtime folders, and talks to it with send-message.

@@ -1,5 +1,5 @@
-#ifndef X_PROGRAM_HARNESS_H
-#define X_PROGRAM_HARNESS_H
+#ifndef VEK_TESTS_E2E_X_PROGRAM_HARNESS_H
+#define VEK_TESTS_E2E_X_PROGRAM_HARNESS_H
 
 // The real program on an X display of the test's own (Xvfb with a window
 // manager), through the SDL backend, driven with the X command-line tools.

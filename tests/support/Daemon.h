@@ -1,5 +1,5 @@
-#ifndef VEK_TESTS_DAEMON_H
-#define VEK_TESTS_DAEMON_H
+#ifndef VEK_TESTS_SUPPORT_DAEMON_H
+#define VEK_TESTS_SUPPORT_DAEMON_H
 
 // A daemon that a test runs (a broker, pcscd …): started so that it ends with
 // the test, also when the test is killed; waited for until it serves; ended

@@ -1,5 +1,5 @@
-#ifndef VEK_TESTS_PROCESS_H
-#define VEK_TESTS_PROCESS_H
+#ifndef VEK_TESTS_SUPPORT_PROCESS_H
+#define VEK_TESTS_SUPPORT_PROCESS_H
 
 #include <string>
 #include <vector>

@@ -1,5 +1,5 @@
-#ifndef VEK_TESTS_RAW_ATTRIBUTES_H
-#define VEK_TESTS_RAW_ATTRIBUTES_H
+#ifndef VEK_TESTS_SUPPORT_RAW_ATTRIBUTES_H
+#define VEK_TESTS_SUPPORT_RAW_ATTRIBUTES_H
 
 // Typed attributes as they lie on disk, past the storage kit: the xattr
 // "user.haiku." + name, holding the type code (host byte order) and the data.

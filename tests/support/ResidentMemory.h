@@ -1,5 +1,5 @@
-#ifndef RESIDENT_MEMORY_H
-#define RESIDENT_MEMORY_H
+#ifndef VEK_TESTS_SUPPORT_RESIDENT_MEMORY_H
+#define VEK_TESTS_SUPPORT_RESIDENT_MEMORY_H
 
 #include <stddef.h>
 #include <stdio.h>

@@ -1,5 +1,5 @@
-#ifndef TESTS_SCRATCH_DIR_H
-#define TESTS_SCRATCH_DIR_H
+#ifndef VEK_TESTS_SUPPORT_SCRATCH_DIR_H
+#define VEK_TESTS_SUPPORT_SCRATCH_DIR_H
 
 #include <string>
 

@@ -1,5 +1,5 @@
-#ifndef VEK_TESTS_TEST_PICTURES_H
-#define VEK_TESTS_TEST_PICTURES_H
+#ifndef VEK_TESTS_SUPPORT_TEST_PICTURES_H
+#define VEK_TESTS_SUPPORT_TEST_PICTURES_H
 
 // Pictures for tests and benchmarks, written with the formats' own libraries: in memory,
 // with the format's options at hand, or as files of one colour or of photo-like content.

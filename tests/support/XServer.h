@@ -1,5 +1,5 @@
-#ifndef VEK_TESTS_X_SERVER_H
-#define VEK_TESTS_X_SERVER_H
+#ifndef VEK_TESTS_SUPPORT_X_SERVER_H
+#define VEK_TESTS_SUPPORT_X_SERVER_H
 
 #include <string>
 

@@ -1,5 +1,5 @@
-#ifndef WINDOW_HARNESS_H
-#define WINDOW_HARNESS_H
+#ifndef VEK_TESTS_WINDOW_WINDOW_HARNESS_H
+#define VEK_TESTS_WINDOW_WINDOW_HARNESS_H
 
 // Drives the real VEKWindow in this test program, on the headless display, with
 // the trace read back from standard output. The test program's folder is the

@@ -1,5 +1,5 @@
-#ifndef VEK_READER_ATTENDANCE_H
-#define VEK_READER_ATTENDANCE_H
+#ifndef VEK_READER_OUTPUTS_ATTENDANCE_H
+#define VEK_READER_OUTPUTS_ATTENDANCE_H
 
 // Who each read was: the name the client's avatar list gives the tag, for
 // the service's log line and for the record file (--record), a CSV line per

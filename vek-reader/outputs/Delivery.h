@@ -1,5 +1,5 @@
-#ifndef VEK_READER_DELIVERY_H
-#define VEK_READER_DELIVERY_H
+#ifndef VEK_READER_OUTPUTS_DELIVERY_H
+#define VEK_READER_OUTPUTS_DELIVERY_H
 
 // Sends the reads to the client on a thread of its own, in the order they
 // were read. While the client is not running they wait in a bounded queue,

@@ -1,5 +1,5 @@
-#ifndef VEK_READER_BACK_OFF_H
-#define VEK_READER_BACK_OFF_H
+#ifndef VEK_READER_SOURCES_BACK_OFF_H
+#define VEK_READER_SOURCES_BACK_OFF_H
 
 // The wait between attempts to reopen a reader that went away: short at
 // first, so that a quick replug is picked up at once, then growing, so that a

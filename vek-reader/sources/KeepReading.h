@@ -1,5 +1,5 @@
-#ifndef VEK_READER_KEEP_READING_H
-#define VEK_READER_KEEP_READING_H
+#ifndef VEK_READER_SOURCES_KEEP_READING_H
+#define VEK_READER_SOURCES_KEEP_READING_H
 
 // The loop of a reader that can go away (a serial port, an input device):
 // open it, read until it is gone, say so once, and open it again with a

@@ -1,5 +1,5 @@
-#ifndef VEK_READER_LINE_SOURCE_H
-#define VEK_READER_LINE_SOURCE_H
+#ifndef VEK_READER_SOURCES_LINE_SOURCE_H
+#define VEK_READER_SOURCES_LINE_SOURCE_H
 
 // Tags from text, one a line: standard input, a file, or a named pipe that
 // scripts write to, where each writer's last line ends with the writer. Blank

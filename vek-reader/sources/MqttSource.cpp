@@ -240,6 +240,7 @@ std::string IsoTime(time_t when)
 } // namespace
 
 // ---------------------------------------------------------------------------
+// MqttSource: the broker's reads
 
 MqttSource::MqttSource(const MqttSettings& settings) : fSettings(settings) {}
 
@@ -316,6 +317,7 @@ void MqttSource::Run(TagSink& sink, const StopSignal& stop)
 }
 
 // ---------------------------------------------------------------------------
+// MqttPublisher: this machine's reads to the broker
 
 // Drops reads rather than queueing them without end while the broker is
 // away or does not keep up. Until the first attempt to reach the broker is

@@ -1,5 +1,5 @@
-#ifndef VEK_READER_MQTT_SOURCE_H
-#define VEK_READER_MQTT_SOURCE_H
+#ifndef VEK_READER_SOURCES_MQTT_SOURCE_H
+#define VEK_READER_SOURCES_MQTT_SOURCE_H
 
 // Readers elsewhere on the network publish their scans to an MQTT broker:
 // MqttSource subscribes to them, MqttPublisher publishes this machine's reads.

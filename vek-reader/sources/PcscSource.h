@@ -1,5 +1,5 @@
-#ifndef VEK_READER_PCSC_SOURCE_H
-#define VEK_READER_PCSC_SOURCE_H
+#ifndef VEK_READER_SOURCES_PCSC_SOURCE_H
+#define VEK_READER_SOURCES_PCSC_SOURCE_H
 
 // USB NFC readers through pcscd: one read when a card arrives on any reader
 // (or on those whose name matches), readers plugged in later included.

@@ -1,5 +1,5 @@
-#ifndef VEK_READER_SERIAL_SOURCE_H
-#define VEK_READER_SERIAL_SOURCE_H
+#ifndef VEK_READER_SOURCES_SERIAL_SOURCE_H
+#define VEK_READER_SOURCES_SERIAL_SOURCE_H
 
 // EM4100 readers on a serial line (125 kHz modules, USB-serial boxes): a
 // frame per card, repeated for as long as the card is held.

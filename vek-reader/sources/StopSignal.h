@@ -1,5 +1,5 @@
-#ifndef VEK_READER_STOP_SIGNAL_H
-#define VEK_READER_STOP_SIGNAL_H
+#ifndef VEK_READER_SOURCES_STOP_SIGNAL_H
+#define VEK_READER_SOURCES_STOP_SIGNAL_H
 
 // Tells a reader's thread to stop, and wakes it where it waits: the thread
 // waits in poll() on Fd() beside its own input, so that it sleeps until

@@ -1,5 +1,5 @@
-#ifndef VEK_READER_TAG_SOURCE_H
-#define VEK_READER_TAG_SOURCE_H
+#ifndef VEK_READER_SOURCES_TAG_SOURCE_H
+#define VEK_READER_SOURCES_TAG_SOURCE_H
 
 // What every kind of reader gives the service: its reads and its news. Each
 // source runs on a thread of its own; the sink never blocks it.

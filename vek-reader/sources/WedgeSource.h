@@ -1,5 +1,5 @@
-#ifndef VEK_READER_WEDGE_SOURCE_H
-#define VEK_READER_WEDGE_SOURCE_H
+#ifndef VEK_READER_SOURCES_WEDGE_SOURCE_H
+#define VEK_READER_SOURCES_WEDGE_SOURCE_H
 
 // Keyboard-wedge USB readers, which type the tag's number and Enter: read
 // from their evdev device, grabbed so that the digits never reach the focused

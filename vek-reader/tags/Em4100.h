@@ -1,5 +1,5 @@
-#ifndef VEK_READER_EM4100_H
-#define VEK_READER_EM4100_H
+#ifndef VEK_READER_TAGS_EM4100_H
+#define VEK_READER_TAGS_EM4100_H
 
 // Takes the bytes of an EM4100 reader's serial line apart into frames:
 // STX, 10 hex digits of the tag, 2 hex digits of checksum (the XOR of the

@@ -1,5 +1,5 @@
-#ifndef VEK_READER_HOLD_FILTER_H
-#define VEK_READER_HOLD_FILTER_H
+#ifndef VEK_READER_TAGS_HOLD_FILTER_H
+#define VEK_READER_TAGS_HOLD_FILTER_H
 
 // A card held on a reader that repeats its read is one read: it passes once,
 // and again only after the reader has not seen it for the hold time. Readers

@@ -1,5 +1,5 @@
-#ifndef VEK_READER_MQTT_PAYLOAD_H
-#define VEK_READER_MQTT_PAYLOAD_H
+#ifndef VEK_READER_TAGS_MQTT_PAYLOAD_H
+#define VEK_READER_TAGS_MQTT_PAYLOAD_H
 
 // Finds the tag in what a reader published to the broker: the payload itself
 // as plain text, or a value in a JSON payload.

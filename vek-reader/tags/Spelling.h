@@ -1,5 +1,5 @@
-#ifndef VEK_READER_SPELLING_H
-#define VEK_READER_SPELLING_H
+#ifndef VEK_READER_TAGS_SPELLING_H
+#define VEK_READER_TAGS_SPELLING_H
 
 // How a read's tag is written into the message: readers give the same card
 // in different spellings, the avatar list names it in one.

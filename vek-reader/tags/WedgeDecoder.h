@@ -1,5 +1,5 @@
-#ifndef VEK_READER_WEDGE_DECODER_H
-#define VEK_READER_WEDGE_DECODER_H
+#ifndef VEK_READER_TAGS_WEDGE_DECODER_H
+#define VEK_READER_TAGS_WEDGE_DECODER_H
 
 // Turns what a keyboard-wedge reader types, as evdev's input_event records,
 // into reads: the hex digits of a line up to Enter, kept as typed (shift

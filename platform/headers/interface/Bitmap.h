@@ -21,13 +21,18 @@ enum {
 
 #define B_ANY_BYTES_PER_ROW (-1)
 
+class BView;
+
 namespace BPrivate
 {
 struct BitmapPixels;
-}
+class BitmapTopView;
+} // namespace BPrivate
 
 // A rectangle of pixels in memory. The constructors never fail loudly: a bad
 // size or colour space leaves the bitmap without bits and InitCheck() says why.
+// One made with B_BITMAP_ACCEPTS_VIEWS takes views, which draw into its bits
+// (32-bit colour spaces only); it deletes the views it still holds.
 class BBitmap
 {
 public:
@@ -58,6 +63,20 @@ public:
                         color_space colorSpace);
     status_t ImportBits(const BBitmap* source);
 
+    // Views drawing into the bitmap, at its top left corner. Window() is NULL
+    // for them and the window hooks are not called; their drawing is done when
+    // the call returns.
+    virtual void AddChild(BView* view);
+    virtual bool RemoveChild(BView* view);
+    int32 CountChildren() const;
+    BView* ChildAt(int32 index) const;
+    BView* FindView(const char* name) const;
+    BView* FindView(BPoint point) const;
+    // False for a bitmap that takes no views.
+    bool Lock();
+    void Unlock();
+    bool IsLocked() const;
+
 private:
     friend struct BPrivate::BitmapPixels;
 
@@ -78,6 +97,8 @@ private:
     // Bits() has handed out a pointer the owner may write through at any time.
     mutable bool fBitsExposed = false;
     status_t fInitStatus = B_NO_INIT;
+    // Holds the views; only where the bitmap accepts them.
+    std::unique_ptr<BPrivate::BitmapTopView> fTopView;
 };
 
 #endif

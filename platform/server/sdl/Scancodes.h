@@ -1,5 +1,5 @@
-#ifndef _SCANCODES_H
-#define _SCANCODES_H
+#ifndef _SERVER_SDL_SCANCODES_H
+#define _SERVER_SDL_SCANCODES_H
 
 #include <SupportDefs.h>
 

@@ -1,5 +1,5 @@
-#ifndef _X_ERRORS_H
-#define _X_ERRORS_H
+#ifndef _SERVER_SDL_X_ERRORS_H
+#define _SERVER_SDL_X_ERRORS_H
 
 namespace BPrivate
 {

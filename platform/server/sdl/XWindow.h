@@ -1,5 +1,5 @@
-#ifndef _X_WINDOW_H
-#define _X_WINDOW_H
+#ifndef _SERVER_SDL_X_WINDOW_H
+#define _SERVER_SDL_X_WINDOW_H
 
 struct SDL_Window;
 

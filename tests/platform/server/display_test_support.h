@@ -1,5 +1,5 @@
-#ifndef TESTS_DISPLAY_TEST_SUPPORT_H
-#define TESTS_DISPLAY_TEST_SUPPORT_H
+#ifndef VEK_TESTS_PLATFORM_SERVER_DISPLAY_TEST_SUPPORT_H
+#define VEK_TESTS_PLATFORM_SERVER_DISPLAY_TEST_SUPPORT_H
 
 // Shared by the window, view and display tests: one application per test
 // program, and ways to wait for a window to have handled what was sent to it.

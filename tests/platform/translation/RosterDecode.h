@@ -1,5 +1,5 @@
-#ifndef VEK_TESTS_ROSTER_DECODE_H
-#define VEK_TESTS_ROSTER_DECODE_H
+#ifndef VEK_TESTS_PLATFORM_TRANSLATION_ROSTER_DECODE_H
+#define VEK_TESTS_PLATFORM_TRANSLATION_ROSTER_DECODE_H
 
 // The decode step every translation test needs, and the pixels it gives.
 
