@@ -31,6 +31,16 @@ protected:
         return std::string(std::istreambuf_iterator<char>(in), {});
     }
 
+    // The service is reached by its signature only once it has taken it, a
+    // moment after it starts.
+    bool ServiceAnswers() const
+    {
+        return WaitUntil([&] {
+            Process recent;
+            return recent.Start(fPeople, {"recent"}) && recent.Wait(5000) && recent.ExitCode() == 0;
+        });
+    }
+
     std::string fPeople;
 };
 
@@ -41,6 +51,7 @@ TEST_F(PeopleClientTest, AScannedCardShowsItsPersonAtTheNextRead)
     std::string record = fRoot / "reads.csv";
     Process reader;
     StartReader(reader, {"--stdin", "--app", fAppDir, "--record", record});
+    ASSERT_TRUE(ServiceAnswers()) << reader.Stderr();
     std::string photo = fRoot / "carol.png";
     ASSERT_TRUE(TestPictures::WritePng(photo, 200, 100, {250, 250, 0, 255}));
 
