@@ -144,11 +144,18 @@ BApplication::~BApplication()
     fServices.reset();
     QuitAllWindows(false);
     // A window that quit itself is deleted by its own thread, which may still
-    // be at it; the process must not end under it.
+    // be at it; the process must not end under it. Such a window is still
+    // registered until its base class is destroyed, after the derived
+    // window's destructor, which may have its work to do (a frame to store).
     std::vector<std::shared_ptr<LooperState>> ending;
     {
         std::lock_guard<std::mutex> guard(fWindowsLock);
         ending.swap(fEndingWindowLoops);
+    }
+    for (BLooper* window : WindowsSnapshot()) {
+        std::shared_ptr<LooperState> loop = LooperRegistry::Default().StateOf(window);
+        if (loop != nullptr && loop->LoopThread() >= 0)
+            ending.push_back(loop);
     }
     for (const auto& loop : ending) {
         if (!loop->WaitUntilFinished(kWindowEndTimeout))
