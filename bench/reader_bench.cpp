@@ -5,6 +5,7 @@
 // second go through the service to the client. Every wait has a limit, and
 // an alarm ends a run that hangs anyway, children included.
 
+#include "Spawn.h"
 #include "reader/SerialLine.h"
 #include "support/ScratchDir.h"
 #include "support/TestPictures.h"
@@ -27,8 +28,6 @@
 #include <string>
 #include <thread>
 #include <vector>
-
-extern char** environ;
 
 namespace
 {
@@ -65,32 +64,6 @@ void OnAlarm(int)
             kill(child, SIGKILL);
     }
     _exit(1);
-}
-
-// Starts program with its standard output on out (-1: /dev/null), its
-// standard error into the file errors and its standard input on /dev/null.
-pid_t Spawn(const std::string& program, std::vector<std::string> arguments, int out,
-            const std::string& errors)
-{
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    if (out >= 0)
-        posix_spawn_file_actions_adddup2(&actions, out, STDOUT_FILENO);
-    else
-        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errors.c_str(),
-                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    arguments.insert(arguments.begin(), program);
-    std::vector<char*> argv;
-    for (std::string& argument : arguments)
-        argv.push_back(argument.data());
-    argv.push_back(nullptr);
-    pid_t pid = -1;
-    if (posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ) != 0)
-        pid = -1;
-    posix_spawn_file_actions_destroy(&actions);
-    return pid;
 }
 
 // The client's trace, read from its pipe line by line, each line stamped

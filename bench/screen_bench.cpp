@@ -15,6 +15,7 @@
 // Every wait has a limit; an alarm, or a signal, ends a run that hangs anyway, with every
 // process it started.
 
+#include "Spawn.h"
 #include "reader/SerialLine.h"
 #include "support/Process.h"
 #include "support/ScratchDir.h"
@@ -44,8 +45,6 @@
 #include <string>
 #include <thread>
 #include <vector>
-
-extern char** environ;
 
 namespace
 {
@@ -82,23 +81,6 @@ int Fail(const std::string& what)
 {
     fprintf(stderr, "screen_bench: %s\n", what.c_str());
     return 1;
-}
-
-// The client, its standard output on a pipe and its standard error into a file.
-pid_t SpawnClient(const std::string& program, int out, const std::string& errors)
-{
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_adddup2(&actions, out, STDOUT_FILENO);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errors.c_str(),
-                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    char* argv[] = {const_cast<char*>(program.c_str()), nullptr};
-    pid_t pid = -1;
-    if (posix_spawn(&pid, program.c_str(), &actions, nullptr, argv, environ) != 0)
-        pid = -1;
-    posix_spawn_file_actions_destroy(&actions);
-    return pid;
 }
 
 // The client's trace lines, each stamped when it came, gathered on a thread of its own.
@@ -331,7 +313,7 @@ int main()
     int out[2];
     if (pipe2(out, O_CLOEXEC) != 0)
         return Fail("no pipe");
-    pid_t client = SpawnClient(app + "/VEK_BeOS", out[1], root / "client.err");
+    pid_t client = Spawn(app + "/VEK_BeOS", {}, out[1], root / "client.err");
     close(out[1]);
     if (client < 0)
         return Fail("cannot start VEK_BeOS");
